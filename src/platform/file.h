@@ -1,0 +1,45 @@
+#pragma once
+// The database's view of a file: opened for reading and writing while other
+// openers may only read, grown through mappings, stamped with its own
+// modification time.  Win32 and POSIX twins implement it.
+#include <cstdint>
+#include <filesystem>
+
+namespace vellumo::platform {
+
+class File {
+ public:
+  File() = default;
+  ~File();
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+
+  // Opens or creates the file for reading and writing.  Fails while another
+  // writer (in this or another process) holds it open, as the share mode
+  // FILE_SHARE_READ does on Windows.
+  [[nodiscard]] static File OpenExclusiveWriter(const std::filesystem::path& path);
+
+  bool IsOpen() const noexcept;
+  // Current size in bytes; 0 when it cannot be read.
+  std::uint64_t Size() const noexcept;
+  // Sets only the last-write time to the current system time.
+  bool TouchLastWriteTime() const noexcept;
+  void Close() noexcept;
+
+#ifdef _WIN32
+  void* Handle() const noexcept { return handle_; }
+#else
+  int Descriptor() const noexcept { return fd_; }
+#endif
+
+ private:
+#ifdef _WIN32
+  void* handle_ = nullptr;  // INVALID_HANDLE_VALUE is never stored
+#else
+  int fd_ = -1;
+#endif
+};
+
+}  // namespace vellumo::platform

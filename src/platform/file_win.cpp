@@ -1,0 +1,51 @@
+#include <windows.h>
+
+#include <utility>
+
+#include "platform/file.h"
+
+namespace vellumo::platform {
+
+File::~File() { Close(); }
+File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = std::exchange(other.handle_, nullptr);
+  }
+  return *this;
+}
+
+File File::OpenExclusiveWriter(const std::filesystem::path& path) {
+  File f;
+  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h != INVALID_HANDLE_VALUE) f.handle_ = h;
+  return f;
+}
+
+bool File::IsOpen() const noexcept { return handle_ != nullptr; }
+
+std::uint64_t File::Size() const noexcept {
+  if (!handle_) return 0;
+  DWORD high = 0;
+  DWORD low = ::GetFileSize(handle_, &high);
+  if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return 0;
+  return (static_cast<std::uint64_t>(high) << 32) | low;
+}
+
+bool File::TouchLastWriteTime() const noexcept {
+  if (!handle_) return false;
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  return ::SetFileTime(handle_, nullptr, nullptr, &now) != FALSE;
+}
+
+void File::Close() noexcept {
+  if (handle_) {
+    ::CloseHandle(handle_);
+    handle_ = nullptr;
+  }
+}
+
+}  // namespace vellumo::platform
