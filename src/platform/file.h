@@ -2,6 +2,7 @@
 // The database's view of a file: opened for reading and writing while other
 // openers may only read, grown through mappings, stamped with its own
 // modification time.  Win32 and POSIX twins implement it.
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 
@@ -24,6 +25,9 @@ class File {
   bool IsOpen() const noexcept;
   // Current size in bytes; 0 when it cannot be read.
   std::uint64_t Size() const noexcept;
+  // Reads without mapping, so that a header can be checked before anything
+  // could grow the file.  Returns the number of bytes read.
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const noexcept;
   // Sets only the last-write time to the current system time.
   bool TouchLastWriteTime() const noexcept;
   void Close() noexcept;

@@ -41,6 +41,18 @@ std::uint64_t File::Size() const noexcept {
   return static_cast<std::uint64_t>(st.st_size);
 }
 
+std::size_t File::ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const noexcept {
+  if (fd_ < 0) return 0;
+  std::size_t done = 0;
+  while (done < length) {
+    ssize_t n = ::pread(fd_, static_cast<char*>(buffer) + done, length - done,
+                        static_cast<off_t>(offset + done));
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return done;
+}
+
 bool File::TouchLastWriteTime() const noexcept {
   if (fd_ < 0) return false;
   const struct timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};

@@ -34,6 +34,21 @@ std::uint64_t File::Size() const noexcept {
   return (static_cast<std::uint64_t>(high) << 32) | low;
 }
 
+std::size_t File::ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const noexcept {
+  if (!handle_) return 0;
+  std::size_t done = 0;
+  while (done < length) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset + done);
+    at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+    DWORD got = 0;
+    const DWORD want = static_cast<DWORD>(length - done > 0x40000000 ? 0x40000000 : length - done);
+    if (!::ReadFile(handle_, static_cast<char*>(buffer) + done, want, &got, &at) || got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
 bool File::TouchLastWriteTime() const noexcept {
   if (!handle_) return false;
   FILETIME now;

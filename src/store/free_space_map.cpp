@@ -1,0 +1,211 @@
+#include "store/free_space_map.h"
+
+#include <set>
+
+#include "platform/bytes.h"
+
+namespace vellumo {
+
+namespace {
+constexpr std::uint32_t kPendingFlag = 0x80000000u;
+}
+
+FreeSpaceMap::~FreeSpaceMap() { Close(); }
+
+bool FreeSpaceMap::Open(const std::filesystem::path& hsPath) {
+  Close();
+  file_ = platform::File::OpenExclusiveWriter(hsPath);
+  if (!file_.IsOpen()) return false;
+  view_ = std::make_unique<KYiQ8v>(file_, KYiQ8v::kFreeMapMaxViews, KYiQ8v::kFreeMapViewSize);
+  std::vector<std::uint8_t> raw(kCountersOffset + kCountersSize);
+  if (view_->Read(0, raw.data(), raw.size()) != 0) return false;
+  for (std::uint32_t s = 0; s <= kMaxListUnits; ++s) heads_[s] = LoadU32LE(&raw[4 * s]);
+  heads_[kMaxListUnits + 1] = 0;
+  const std::uint8_t* c = &raw[kCountersOffset];
+  counters_.recordHighWater = LoadU32LE(c + 0);
+  counters_.recycledHead = LoadU32LE(c + 4);
+  counters_.splitOrMissCount = LoadU32LE(c + 8);
+  counters_.releaseCount = LoadU32LE(c + 12);
+  counters_.reuseCount = LoadU32LE(c + 16);
+  counters_.freeUnits = LoadU32LE(c + 20);
+  counters_.releaseWraps = LoadU16LE(c + 24);
+  counters_.reuseWraps = LoadU16LE(c + 26);
+  return true;
+}
+
+void FreeSpaceMap::Close() noexcept {
+  view_.reset();
+  file_.Close();
+  heads_.fill(0);
+  counters_ = {};
+  backOffActive_ = false;
+}
+
+bool FreeSpaceMap::Recover(std::uint64_t endUnit) {
+  std::uint8_t pending[16];
+  if (view_->Read(kPendingOffset, pending, sizeof pending) == 0) {
+    const std::uint32_t word = LoadU32LE(pending);
+    if (word & kPendingFlag) {
+      const std::uint32_t top = word & ~kPendingFlag;
+      if (top >= 1 && top <= kMaxListUnits)
+        ReplaceHeadRange(top, LoadU32LE(pending + 4), LoadU32LE(pending + 8));
+      FinishHeadUpdate();
+    }
+  }
+
+  // Every record index in use lies in [1, RecordHighWater], and no database
+  // can have more free blocks than units.
+  bool sane = counters_.recordHighWater <= endUnit && counters_.recycledHead <= counters_.recordHighWater;
+  std::set<std::uint32_t> finished;
+  for (std::uint32_t s = kMaxListUnits; sane && s >= 1; --s) {
+    const std::uint32_t h = heads_[s];
+    if (h > counters_.recordHighWater) sane = false;
+    // Entries sharing a head are contiguous; a head seen again after another
+    // one means an update was cut short.
+    if (h != heads_[s + 1]) {
+      if (heads_[s + 1] != 0) finished.insert(heads_[s + 1]);
+      if (h != 0 && finished.count(h)) sane = false;
+    }
+  }
+  if (!sane) Reset();
+  return !sane;
+}
+
+void FreeSpaceMap::Reset() {
+  heads_.fill(0);
+  counters_ = {};
+  (void)view_->Write(0, nullptr, kCountersOffset + kCountersSize);
+}
+
+std::uint32_t FreeSpaceMap::ListSizeOfHead(std::uint32_t units) const {
+  std::uint32_t s = units;
+  while (s < kMaxListUnits && heads_[s + 1] == heads_[units]) ++s;
+  return s;
+}
+
+void FreeSpaceMap::AnnounceHeadUpdate(std::uint32_t top, std::uint32_t from, std::uint32_t to) {
+  std::uint8_t pending[16] = {};
+  StoreU32LE(pending + 4, from);
+  StoreU32LE(pending + 8, to);
+  (void)view_->Write(kPendingOffset + 4, pending + 4, 12);
+  StoreU32LE(pending, top | kPendingFlag);
+  (void)view_->Write(kPendingOffset, pending, 4);
+}
+
+void FreeSpaceMap::FinishHeadUpdate() {
+  (void)view_->Write(kPendingOffset, nullptr, 4);
+  (void)view_->Write(kPendingOffset + 4, nullptr, 12);
+}
+
+// Sets FreeHead[s] = to for s = top and every smaller s still naming `from`
+// (or already naming `to`, when finishing an interrupted update).
+void FreeSpaceMap::ReplaceHeadRange(std::uint32_t top, std::uint32_t from, std::uint32_t to) {
+  std::uint32_t low = top;
+  heads_[top] = to;
+  while (low > 1 && (heads_[low - 1] == from || heads_[low - 1] == to)) {
+    --low;
+    heads_[low] = to;
+  }
+  std::vector<std::uint8_t> raw(4 * (top - low + 1));
+  for (std::uint32_t s = low; s <= top; ++s) StoreU32LE(&raw[4 * (s - low)], to);
+  (void)view_->Write(kHeadsOffset + 4ull * low, raw.data(), raw.size());
+}
+
+void FreeSpaceMap::WriteCounters() {
+  std::uint8_t c[kCountersSize];
+  StoreU32LE(c + 0, counters_.recordHighWater);
+  StoreU32LE(c + 4, counters_.recycledHead);
+  StoreU32LE(c + 8, counters_.splitOrMissCount);
+  StoreU32LE(c + 12, counters_.releaseCount);
+  StoreU32LE(c + 16, counters_.reuseCount);
+  StoreU32LE(c + 20, counters_.freeUnits);
+  StoreU16LE(c + 24, counters_.releaseWraps);
+  StoreU16LE(c + 26, counters_.reuseWraps);
+  (void)view_->Write(kCountersOffset, c, sizeof c);
+}
+
+void FreeSpaceMap::CountMiss() {
+  ++counters_.splitOrMissCount;
+  WriteCounters();
+}
+
+int FreeSpaceMap::ReadRecord(std::uint32_t index, FreeRecord* record) {
+  if (index == 0 || index > counters_.recordHighWater) return 1;
+  std::uint8_t raw[kRecordSize];
+  if (view_->Read(RecordOffset(index), raw, sizeof raw) != 0) return 2;
+  record->next = LoadU32LE(raw);
+  record->address = LoadU32LE(raw + 4) | static_cast<std::uint64_t>(LoadU16LE(raw + 8)) << 32;
+  return 0;
+}
+
+int FreeSpaceMap::Pop(std::uint32_t units, std::uint64_t* address) {
+  const std::uint32_t r = heads_[units];
+  FreeRecord record;
+  if (ReadRecord(r, &record) != 0) return 1;
+  if (record.next > counters_.recordHighWater) return 2;
+  const std::uint32_t newHead = record.next ? record.next : heads_[units + 1];
+  AnnounceHeadUpdate(units, r, newHead);
+  ReplaceHeadRange(units, r, newHead);
+  FinishHeadUpdate();
+  // The record is out of every list now; keep it for the next release.
+  std::uint8_t link[4];
+  StoreU32LE(link, counters_.recycledHead);
+  (void)view_->Write(RecordOffset(r), link, 4);
+  counters_.recycledHead = r;
+  if (units < counters_.freeUnits) counters_.freeUnits -= units;
+  if (++counters_.reuseCount == 0) ++counters_.reuseWraps;
+  WriteCounters();
+  *address = record.address;
+  return 0;
+}
+
+void FreeSpaceMap::Record(std::uint64_t address, std::uint32_t units, std::uint32_t nowMs) {
+  if (address == 0 || units == 0) return;
+  if (backOffActive_) {
+    if (static_cast<std::int32_t>(backOffUntilMs_ - nowMs) > 0) return;
+    backOffActive_ = false;
+  }
+  if (units > kMaxListUnits) return;
+
+  std::uint32_t index;
+  if (counters_.recycledHead != 0) {
+    index = counters_.recycledHead;
+    std::uint8_t link[4];
+    if (view_->Read(RecordOffset(index), link, 4) != 0) {
+      backOffActive_ = true;
+      backOffUntilMs_ = nowMs + kBackOffMs;
+      return;
+    }
+    std::uint32_t next = LoadU32LE(link);
+    // A corrupt recycled chain is cut rather than followed out of range.
+    counters_.recycledHead = next <= counters_.recordHighWater ? next : 0;
+  } else {
+    index = ++counters_.recordHighWater;
+  }
+  WriteCounters();
+
+  std::uint8_t raw[kRecordSize] = {};
+  StoreU32LE(raw, ListNonEmpty(units) ? heads_[units] : 0);
+  StoreU32LE(raw + 4, static_cast<std::uint32_t>(address));
+  StoreU16LE(raw + 8, static_cast<std::uint16_t>(address >> 32));
+  if (view_->Write(RecordOffset(index), raw, sizeof raw) != 0) {
+    backOffActive_ = true;
+    backOffUntilMs_ = nowMs + kBackOffMs;
+    return;
+  }
+  const std::uint32_t oldHead = heads_[units];
+  AnnounceHeadUpdate(units, oldHead, index);
+  ReplaceHeadRange(units, oldHead, index);
+  FinishHeadUpdate();
+  if (++counters_.releaseCount == 0) ++counters_.releaseWraps;
+  counters_.freeUnits += units;
+  WriteCounters();
+}
+
+void FreeSpaceMap::UnmapAll() noexcept {
+  if (view_) view_->UnmapAll();
+}
+
+void FreeSpaceMap::TouchLastWriteTime() const noexcept { (void)file_.TouchLastWriteTime(); }
+
+}  // namespace vellumo

@@ -1,0 +1,214 @@
+#include "store/ku.h"
+
+#include <chrono>
+#include <cstring>
+
+#include "platform/clock.h"
+#include "store/database_path.h"
+
+namespace vellumo {
+
+using namespace trie;
+using namespace ku_error;
+
+Ku::Ku() : tickSource_(&platform::TickCountMs) {}
+
+Ku::~Ku() { Close(); }
+
+OpenResult Ku::Open(std::uint32_t number, std::u16string_view prefix) {
+  return OpenFiles(DatabasePath(number, u"ku", prefix), DatabasePath(number, u"hs", prefix));
+}
+
+OpenResult Ku::OpenFiles(const std::filesystem::path& kuPath, const std::filesystem::path& hsPath) {
+  LockGuard lock(*this);
+  Close();
+  kuFile_ = platform::File::OpenExclusiveWriter(kuPath);
+  if (!kuFile_.IsOpen()) return openResult_ = OpenResult::KuUnopenable;
+  openResult_ = OpenOpenedFiles(hsPath);
+  if (openResult_ != OpenResult::Opened && openResult_ != OpenResult::Created) {
+    kuView_.reset();
+    freeSpace_.Close();
+    kuFile_.Close();
+  }
+  return openResult_;
+}
+
+// The header is checked with a plain read before anything is mapped, so that
+// a file that is not a database of ours is refused without being grown or
+// written.
+OpenResult Ku::OpenOpenedFiles(const std::filesystem::path& hsPath) {
+  const std::uint64_t fileSize = kuFile_.Size();
+  std::uint8_t header[kHeaderSize] = {};
+  const std::size_t got = kuFile_.ReadAt(0, header, sizeof header);
+  bool isNew = true;
+  for (std::size_t i = 0; i < got; ++i) isNew = isNew && header[i] == 0;
+  const std::uint64_t storedEnd = LoadUnitAddr(header + kEndUnitOffset);
+  if (!isNew) {
+    if (storedEnd == 0 && got < kHeaderSize) return OpenResult::Truncated;
+    if (std::memcmp(header, "TLBX", 4) != 0 || header[8] != kFormatVersion || header[9] != kFullKind ||
+        header[10] != kAddressWidth || header[11] != kUnitSize)
+      return OpenResult::NotThisFormat;
+    if (storedEnd < kNewEndUnit) return OpenResult::NotThisFormat;
+    if (storedEnd * kUnitSize > fileSize) return OpenResult::Truncated;
+  }
+
+  if (!freeSpace_.Open(hsPath)) return OpenResult::HsUnopenable;
+  kuView_ = std::make_unique<KYiQ8v>(kuFile_, KYiQ8v::kDatabaseMaxViews, KYiQ8v::kDatabaseViewSize);
+  touchState_ = kOpenedUnwritten;
+  if (isNew) {
+    MarkWritten();
+    std::uint8_t fresh[kHeaderSize] = {'T', 'L', 'B', 'X', 0, 0, 0, 0, kFormatVersion, kFullKind, kAddressWidth,
+                                       kUnitSize};
+    StoreUnitAddr(fresh + kEndUnitOffset, kNewEndUnit);
+    if (kuView_->Write(0, fresh, sizeof fresh) != 0) return OpenResult::KuUnopenable;
+    endUnit_ = kNewEndUnit;
+  } else {
+    endUnit_ = storedEnd;
+  }
+  freeSpaceReset_ = freeSpace_.Recover(endUnit_);
+  return isNew ? OpenResult::Created : OpenResult::Opened;
+}
+
+void Ku::Close() {
+  LockGuard lock(*this);
+  if (!kuFile_.IsOpen() && !kuView_) return;
+  kuView_.reset();
+  if (touchState_ == kWritten) freeSpace_.TouchLastWriteTime();
+  freeSpace_.Close();
+  if (touchState_ == kWritten) (void)kuFile_.TouchLastWriteTime();
+  kuFile_.Close();
+  endUnit_ = 0;
+  touchState_ = kOpenedUnwritten;
+}
+
+bool Ku::IsBroken() const { return kuView_ == nullptr; }
+
+void Ku::Lock() {
+  while (!mutex_.try_lock_for(std::chrono::milliseconds(2000))) {
+  }
+}
+
+void Ku::Unlock() { mutex_.unlock(); }
+
+void Ku::ReleaseViews() {
+  if (!mutex_.try_lock_for(std::chrono::milliseconds(500))) return;
+  if (kuView_) {
+    kuView_->UnmapAll();
+    freeSpace_.UnmapAll();
+    touchState_ = kViewsReleased;
+  }
+  mutex_.unlock();
+}
+
+// The backup rotation orders files by their modification times, which mapped
+// writes do not reliably update; the database stamps them itself.
+void Ku::MarkWritten() {
+  if (touchState_ == kWritten) return;
+  (void)kuFile_.TouchLastWriteTime();
+  freeSpace_.TouchLastWriteTime();
+  touchState_ = kWritten;
+}
+
+bool Ku::BlockInRange(std::uint64_t unitAddr, std::uint32_t bytes) const {
+  if (unitAddr < kRootUnit || unitAddr > endUnit_) return false;
+  return unitAddr + UnitsFor(bytes) <= endUnit_ || (bytes == 0);
+}
+
+int Ku::ReadBytes(std::uint64_t unitAddr, std::uint32_t offset, void* buffer, std::uint32_t length) {
+  if (unitAddr == 0) return kReadAddressZero;
+  if (!BlockInRange(unitAddr, offset + length)) return kReadBeyondEnd;
+  if (kuView_->Read(unitAddr * kUnitSize + offset, buffer, length) != 0) return kReadFailed;
+  return 0;
+}
+
+int Ku::WriteBytes(std::uint64_t unitAddr, std::uint32_t offset, const void* data, std::uint32_t length) {
+  if (unitAddr == 0 || !BlockInRange(unitAddr, offset + length)) return kBlockBeyondEnd;
+  MarkWritten();
+  if (kuView_->Write(unitAddr * kUnitSize + offset, data, length) != 0) return kBlockWriteFailed;
+  return 0;
+}
+
+int Ku::ReadBlock(std::uint64_t unitAddr, std::uint32_t offset, std::uint8_t* buffer, std::uint32_t length) {
+  if (!kuView_) return kReadFailed;
+  return ReadBytes(unitAddr, offset, buffer, length);
+}
+
+int Ku::WriteEndUnit() {
+  std::uint8_t raw[6];
+  StoreUnitAddr(raw, endUnit_);
+  MarkWritten();
+  return kuView_->Write(kEndUnitOffset, raw, sizeof raw) == 0 ? 0 : kBlockWriteFailed;
+}
+
+// Free lists first (exact size, or splitting a larger block of at most 128
+// bytes), otherwise fresh space at EndUnit.
+int Ku::AllocateBlock(std::uint32_t bytes, std::uint64_t* unitAddr) {
+  if (bytes == 0) return kBlockZeroLength;
+  const std::uint32_t units = UnitsFor(bytes);
+  if (units <= FreeSpaceMap::kMaxListUnits) {
+    if (freeSpace_.Head(units) == 0) {
+      freeSpace_.CountMiss();
+    } else if (freeSpace_.ListNonEmpty(units)) {
+      std::uint64_t a = 0;
+      if (freeSpace_.Pop(units, &a) != 0) return kReusedBeyondEnd;
+      // A block handed out must lie wholly inside the used area and never
+      // over the header or the root, whatever the .hs file says.
+      if (a < kNewEndUnit || a + units > endUnit_) return kReusedBeyondEnd;
+      *unitAddr = a;
+      return 0;
+    } else if (units > 16) {
+      freeSpace_.CountMiss();
+    } else {
+      const std::uint32_t larger = freeSpace_.ListSizeOfHead(units);
+      std::uint64_t a = 0;
+      if (freeSpace_.Pop(larger, &a) != 0) return kReusedBeyondEnd;
+      if (a < kNewEndUnit || a + larger > endUnit_) return kReusedBeyondEnd;
+      freeSpace_.Record(a + units, larger - units, tickSource_());
+      freeSpace_.CountMiss();
+      *unitAddr = a;
+      return 0;
+    }
+  }
+  if (endUnit_ + units > kMaxUnitAddr) return kEndUnitOverflow;
+  *unitAddr = endUnit_;
+  endUnit_ += units;
+  return WriteEndUnit();
+}
+
+int Ku::WriteNewBlock(const std::uint8_t* data, std::uint32_t bytes, std::uint64_t* unitAddr) {
+  int rc = AllocateBlock(bytes, unitAddr);
+  if (rc != 0) return rc;
+  const std::uint32_t padded = UnitsFor(bytes) * kUnitSize;
+  MarkWritten();
+  if (kuView_->Write(*unitAddr * kUnitSize, data, bytes) != 0) return kBlockWriteFailed;
+  if (padded > bytes && kuView_->Write(*unitAddr * kUnitSize + bytes, nullptr, padded - bytes) != 0)
+    return kBlockWriteFailed;
+  return 0;
+}
+
+void Ku::ReleaseBlock(std::uint64_t unitAddr, std::uint32_t bytes) {
+  if (unitAddr == 0 || bytes == 0) return;
+  // Never zero the header or the root, nor anything past the used area.
+  if (unitAddr < kNewEndUnit || !BlockInRange(unitAddr, bytes)) return;
+  const std::uint32_t units = UnitsFor(bytes);
+  MarkWritten();
+  if (kuView_->Write(unitAddr * kUnitSize, nullptr, units * kUnitSize) != 0) return;
+  freeSpace_.Record(unitAddr, units, tickSource_());
+}
+
+int Ku::GetValue(std::span<const std::uint8_t> key, std::vector<std::uint8_t>* value) {
+  LockGuard lock(*this);
+  std::uint32_t length = 0;
+  int rc = Get(key, nullptr, &length);
+  if (rc != 0) {
+    value->clear();
+    return rc;
+  }
+  value->resize(length);
+  std::uint32_t capacity = length;
+  rc = Get(key, value->data(), &capacity);
+  if (rc != 0) value->clear();
+  return rc;
+}
+
+}  // namespace vellumo
