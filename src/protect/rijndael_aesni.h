@@ -1,0 +1,31 @@
+#pragma once
+// The engine on the processor's AES instructions (AES-NI): 16-byte blocks
+// only, any of the three key sizes.
+//
+// Constant-time.  Each round is one AESENC/AESDEC instruction with no
+// data-dependent branch or memory access, and a 16-byte key is expanded with
+// AESKEYGENASSIST.  24- and 32-byte keys are expanded by the portable,
+// table-driven schedule, so their key set-up (but not their encryption) is
+// not constant-time; the program never uses them.
+#include <cstdint>
+#include <span>
+
+#include "protect/rijndael_schedule.h"
+
+namespace vellumo::protect::aesni {
+
+// cpuid says the processor has the AES instructions (and this is an x86
+// build); asked once and remembered.
+[[nodiscard]] bool Available() noexcept;
+
+// Only when Available() and the block is 16 bytes.  Leaves out in the same
+// layout as ExpandRijndaelKey.
+void ExpandKey(std::span<const std::uint8_t> key, RijndaelSchedule& out) noexcept;
+
+// One 16-byte block; in and out may be the same block.
+void EncryptBlock(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
+                  std::span<std::uint8_t> out) noexcept;
+void DecryptBlock(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
+                  std::span<std::uint8_t> out) noexcept;
+
+}  // namespace vellumo::protect::aesni

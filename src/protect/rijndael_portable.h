@@ -1,0 +1,22 @@
+#pragma once
+// The portable Rijndael engine: any of the 16-, 24- and 32-byte blocks.
+//
+// NOT constant-time.  SubBytes is a lookup in a 256-byte table indexed by
+// secret state bytes, so the cache lines touched depend on key and data; a
+// process sharing the cache can in principle learn about the key by timing.
+// It is the fallback for processors without AES instructions and for blocks
+// wider than 16 bytes.
+#include <cstdint>
+#include <span>
+
+#include "protect/rijndael_schedule.h"
+
+namespace vellumo::protect::portable {
+
+// One block of s.blockBytes; in and out may be the same block.
+void EncryptBlock(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
+                  std::span<std::uint8_t> out) noexcept;
+void DecryptBlock(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
+                  std::span<std::uint8_t> out) noexcept;
+
+}  // namespace vellumo::protect::portable
