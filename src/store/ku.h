@@ -106,6 +106,7 @@ class Ku {
 
  private:
   friend class KuTrie;
+  friend class KuTestAccess;  // tests reach the block allocator directly
 
   class LockGuard {
    public:
