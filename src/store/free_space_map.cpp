@@ -1,5 +1,6 @@
 #include "store/free_space_map.h"
 
+#include <algorithm>
 #include <set>
 
 #include "platform/bytes.h"
@@ -49,6 +50,10 @@ bool FreeSpaceMap::Recover(std::uint64_t endUnit) {
       const std::uint32_t top = word & ~kPendingFlag;
       if (top >= 1 && top <= kMaxListUnits)
         ReplaceHeadRange(top, LoadU32LE(pending + 4), LoadU32LE(pending + 8));
+      FinishHeadUpdate();
+    } else if (std::any_of(pending + 4, pending + 16, [](std::uint8_t b) { return b != 0; })) {
+      // Cut while announcing or while clearing: no head had changed yet, or
+      // all of them had.
       FinishHeadUpdate();
     }
   }
