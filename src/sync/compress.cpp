@@ -1,0 +1,540 @@
+#include "sync/compress.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace vellumo::sync {
+namespace {
+
+// Output positions below this use the short distance table.
+constexpr std::size_t kNearTableEnd = 2177;
+constexpr std::uint32_t kMaxMatchBytes = 65807;
+constexpr std::uint32_t kMaxDistance = 279616;
+// The encoder never looks further back than this: one short of kMaxDistance.
+constexpr std::uint32_t kSearchWindow = 279615;
+static_assert(kSearchWindow < kMaxDistance);
+// A length-3 match beyond this costs as much as three literals.
+constexpr std::uint32_t kMaxCheapDistance = 17472;
+constexpr std::uint32_t kRawMinUnits = 4;
+constexpr std::uint32_t kRawMaxUnits = 8195;
+constexpr std::uint32_t kRawUnitBytes = 8;
+// Past this stretch length the raw block would outgrow its header fields.
+constexpr std::uint32_t kRawMaxStretch = 65528;
+// Only a match's first positions enter the hash chains: enough to find the
+// repeats that follow it without paying for every byte of a long run.
+constexpr std::uint32_t kMaxInsertedPerMatch = 56;
+
+constexpr std::size_t kHashSize = 32768;
+constexpr std::size_t kHashMask = kHashSize - 1;
+
+// ---------------------------------------------------------------------------
+// Decoder
+
+// Reads little-endian fields at nibble granularity.  Peek pads with zero bits
+// beyond the stream so that a distance code can be classified before it is
+// known how many of its bits exist; Read is only called after the caller has
+// checked Left(), so no access ever leaves the stream.
+class NibbleReader {
+ public:
+  explicit NibbleReader(std::span<const std::uint8_t> stream) noexcept
+      : data_(stream.data()), sizeBytes_(stream.size()), pos_(2) {}
+
+  [[nodiscard]] std::size_t Left() const noexcept { return 2 * sizeBytes_ - pos_; }
+  [[nodiscard]] bool AtPhase1() const noexcept { return (pos_ & 1) != 0; }
+  [[nodiscard]] std::size_t BytePos() const noexcept { return pos_ >> 1; }
+
+  // The stream goes on while a whole control byte or literal still fits: 8
+  // bits at phase 0, 12 bits at phase 1 (the half-used last byte of a stream
+  // that ended at phase 1 carries nothing).
+  [[nodiscard]] bool More() const noexcept { return Left() >= (AtPhase1() ? 3u : 2u); }
+
+  // nibbles <= 4.
+  [[nodiscard]] std::uint32_t Peek(unsigned nibbles) const noexcept {
+    const std::size_t byte = pos_ >> 1;
+    std::uint32_t acc = 0;
+    for (std::size_t i = 0; i < 3 && byte + i < sizeBytes_; ++i) {
+      acc |= static_cast<std::uint32_t>(data_[byte + i]) << (8 * i);
+    }
+    acc >>= (pos_ & 1) * 4;
+    return acc & ((1u << (4 * nibbles)) - 1);
+  }
+  void Skip(std::size_t nibbles) noexcept { pos_ += nibbles; }
+  [[nodiscard]] std::uint32_t Read(unsigned nibbles) noexcept {
+    const std::uint32_t v = Peek(nibbles);
+    pos_ += nibbles;
+    return v;
+  }
+  void AlignToByte() noexcept { pos_ = (pos_ + 1) & ~std::size_t{1}; }
+  [[nodiscard]] const std::uint8_t* Here() const noexcept { return data_ + (pos_ >> 1); }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t sizeBytes_;
+  std::size_t pos_;  // in nibbles; byte 0 is consumed before the first field
+};
+
+// ---------------------------------------------------------------------------
+// Encoder
+
+// Appends fields at nibble granularity.  Writes past the buffer are dropped
+// and remembered, so a wrong size estimate can only make the call fail.
+class NibbleWriter {
+ public:
+  explicit NibbleWriter(std::span<std::uint8_t> out) noexcept : out_(out) {}
+
+  [[nodiscard]] std::size_t Pos() const noexcept { return pos_; }
+  [[nodiscard]] std::size_t SizeBytes() const noexcept { return (pos_ + 1) >> 1; }
+  [[nodiscard]] bool Overflowed() const noexcept { return overflowed_; }
+
+  // Appends; a byte entered at its low nibble is cleared first, so unused
+  // high nibbles are always zero.  A field entered at phase 1 keeps the low
+  // nibble already in that byte.
+  void Put(std::uint32_t value, unsigned nibbles) noexcept {
+    for (unsigned i = 0; i < nibbles; ++i, ++pos_) {
+      const std::size_t byte = pos_ >> 1;
+      if (byte >= out_.size()) {
+        overflowed_ = true;
+        continue;
+      }
+      const auto nib = static_cast<std::uint8_t>((value >> (4 * i)) & 0x0F);
+      if ((pos_ & 1) == 0) {
+        out_[byte] = nib;
+      } else {
+        out_[byte] = static_cast<std::uint8_t>((out_[byte] & 0x0F) | (nib << 4));
+      }
+    }
+  }
+  // Overwrites the reserved control byte at nibble position at, keeping the
+  // nibbles of neighbouring items.
+  void PutByteAt(std::size_t at, std::uint8_t value) noexcept {
+    for (unsigned i = 0; i < 2; ++i) {
+      const std::size_t nibPos = at + i;
+      const std::size_t byte = nibPos >> 1;
+      if (byte >= out_.size()) {
+        overflowed_ = true;
+        continue;
+      }
+      const auto nib = static_cast<std::uint8_t>((value >> (4 * i)) & 0x0F);
+      if ((nibPos & 1) == 0) {
+        out_[byte] = static_cast<std::uint8_t>((out_[byte] & 0xF0) | nib);
+      } else {
+        out_[byte] = static_cast<std::uint8_t>((out_[byte] & 0x0F) | (nib << 4));
+      }
+    }
+  }
+  void AlignToByte() noexcept { pos_ = (pos_ + 1) & ~std::size_t{1}; }
+  void PutBytes(const std::uint8_t* src, std::size_t count) noexcept {
+    const std::size_t byte = pos_ >> 1;  // byte-aligned by the caller
+    if (byte > out_.size() || count > out_.size() - byte) {
+      overflowed_ = true;
+    } else {
+      std::memcpy(out_.data() + byte, src, count);
+    }
+    pos_ += 2 * count;
+  }
+  void Seek(std::size_t pos) noexcept { pos_ = pos; }
+
+ private:
+  std::span<std::uint8_t> out_;
+  std::size_t pos_ = 0;
+  bool overflowed_ = false;
+};
+
+class Encoder {
+ public:
+  Encoder(std::span<const std::uint8_t> input, std::span<std::uint8_t> output)
+      : in_(input.data()),
+        n_(static_cast<std::uint32_t>(input.size())),
+        capacity_(output.size()),
+        w_(output),
+        head_(std::make_unique<std::int32_t[]>(kHashSize)),
+        chain_(std::make_unique<std::int32_t[]>(kHashSize)) {
+    std::fill_n(head_.get(), kHashSize, -1);
+    std::fill_n(chain_.get(), kHashSize, -1);
+  }
+
+  [[nodiscard]] int Run(std::size_t& streamSizeBytes);
+
+ private:
+  struct Match {
+    std::uint32_t length = 0;
+    std::uint32_t distance = 0;
+  };
+
+  // Positions near the end hash with zero bytes past the input; that only
+  // decides which chain they join, never what a match is measured against.
+  [[nodiscard]] std::uint32_t Hash(std::uint32_t p) const noexcept {
+    std::uint8_t b[4] = {0, 0, 0, 0};
+    for (std::uint32_t i = 0; i < 4 && p + i < n_; ++i) b[i] = in_[p + i];
+    const std::uint32_t lo16 = static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8;
+    const std::uint32_t all32 = lo16 | static_cast<std::uint32_t>(b[2]) << 16 |
+                                static_cast<std::uint32_t>(b[3]) << 24;
+    return (lo16 + (all32 >> 9)) & kHashMask;
+  }
+  void Insert(std::uint32_t p) noexcept {
+    const std::uint32_t h = Hash(p);
+    chain_[p & kHashMask] = head_[h];
+    head_[h] = static_cast<std::int32_t>(p);
+  }
+
+  [[nodiscard]] Match FindMatch(std::uint32_t o) const noexcept;
+  [[nodiscard]] bool OutputFull() const noexcept {
+    return w_.Overflowed() || w_.SizeBytes() + kCompressSlackBytes >= capacity_;
+  }
+  void PutDistance(std::uint32_t o, std::uint32_t distance) noexcept;
+  void PutLength(std::uint32_t length) noexcept;
+  void OpenGroup() noexcept {
+    ctrlPos_ = w_.Pos();
+    w_.Put(0, 2);
+    flags_ = 0;
+    items_ = 0;
+    groupHasMatch_ = false;
+  }
+  void EmitRawBlock(std::uint32_t units) noexcept;
+
+  const std::uint8_t* in_;
+  std::uint32_t n_;
+  std::size_t capacity_;
+  NibbleWriter w_;
+  std::unique_ptr<std::int32_t[]> head_;
+  std::unique_ptr<std::int32_t[]> chain_;
+
+  std::size_t ctrlPos_ = 0;  // nibble position of the open group's control byte
+  std::uint8_t flags_ = 0;
+  unsigned items_ = 0;
+  bool groupHasMatch_ = false;
+
+  // Raw-block bookkeeping: a checkpoint at a group boundary from which a
+  // stretch of literal-only groups may be replaced by one raw block.
+  std::size_t cpPos_ = 2;   // nibble position (output byte 1, phase 0)
+  std::uint32_t cpIn_ = 1;  // input position encoded from there
+  std::uint32_t literalGroups_ = 0;  // K
+  std::uint32_t stretch_ = 0;        // S
+};
+
+Encoder::Match Encoder::FindMatch(std::uint32_t o) const noexcept {
+  const std::uint32_t remaining = n_ - o;
+  // Runs are found without the chains: comparing with the previous byte is
+  // both cheaper and always the nearest candidate.
+  if (remaining >= 4 && std::memcmp(in_ + o, in_ + o - 1, 4) == 0) {
+    std::uint32_t len = 4;
+    while (len < remaining && len < kMaxMatchBytes && in_[o + len] == in_[o + len - 1]) ++len;
+    return {len, 1};
+  }
+  if (remaining < 3) return {};
+
+  const std::uint32_t maxLen = std::min(remaining, kMaxMatchBytes);
+  const std::uint32_t oldest = o > kSearchWindow ? o - kSearchWindow : 0;
+  const std::uint64_t factor = o >= kNearTableEnd ? 128 : 8;
+  Match best;
+  std::int32_t cand = head_[Hash(o)];
+  while (cand >= 0 && static_cast<std::uint32_t>(cand) >= oldest) {
+    const auto c = static_cast<std::uint32_t>(cand);
+    // After a raw block rewinds the input, the chains may hold positions
+    // ahead of o; they are passed over, not used.
+    if (c < o) {
+      // Two probe bytes reject most candidates before measuring: a longer
+      // match must agree at the best's last byte and the one after it.
+      const std::uint32_t probe = best.length == 0 ? 2 : best.length;
+      if (in_[c + probe - 1] == in_[o + probe - 1] && in_[c + probe] == in_[o + probe]) {
+        std::uint32_t len = 0;
+        while (len < maxLen && in_[c + len] == in_[o + len]) ++len;
+        const std::uint32_t distance = o - c;
+        // A match shorter than 3 is no match, so any real one replaces it.
+        if (len > best.length &&
+            (best.length < 3 || len >= best.length + 2 ||
+             std::uint64_t{distance - 1} < factor * (best.distance - 1))) {
+          best = {len, distance};
+          if (best.length >= maxLen) break;
+        }
+      }
+    }
+    // Chains only run downwards; a slot reused by a newer position ends it.
+    const std::int32_t next = chain_[c & kHashMask];
+    if (next >= cand) break;
+    cand = next;
+  }
+  return best;
+}
+
+void Encoder::PutDistance(std::uint32_t o, std::uint32_t distance) noexcept {
+  const std::uint32_t d = distance - 1;
+  if (o < kNearTableEnd) {
+    if (distance <= 128) {
+      w_.Put(d << 1, 2);
+    } else {
+      w_.Put(((distance - 129) << 1) | 1, 3);
+    }
+    return;
+  }
+  if (distance <= 64) {
+    w_.Put(d << 2, 2);
+  } else if (distance <= 1088) {
+    w_.Put(((distance - 65) << 2) | 1, 3);
+  } else if (distance <= kMaxCheapDistance) {
+    w_.Put(((distance - 1089) << 2) | 2, 4);
+  } else {
+    const std::uint32_t far = distance - (kMaxCheapDistance + 1);
+    w_.Put(((far & 0x3FFF) << 2) | 3, 4);
+    w_.Put(far >> 14, 1);
+  }
+}
+
+void Encoder::PutLength(std::uint32_t length) noexcept {
+  if (length < 18) {
+    w_.Put(length - 3, 1);
+  } else if (length < 273) {
+    w_.Put(15, 1);
+    w_.Put(length - 18, 2);
+  } else {
+    w_.Put(15, 1);
+    w_.Put(255, 2);
+    w_.Put(length - 273, 4);
+  }
+}
+
+// Replaces everything from the checkpoint on by one raw block of `units`
+// eight-byte units of input and opens a fresh group behind it.
+void Encoder::EmitRawBlock(std::uint32_t units) noexcept {
+  const std::uint32_t v = units - kRawMinUnits;
+  w_.Seek(cpPos_);
+  w_.Put(0x80 | (v & 0x7F), 2);  // control byte: first item is the marker
+  w_.Put((v >> 7) << 2, 2);      // distance field H*4
+  w_.Put(15, 1);
+  w_.Put(255, 2);
+  w_.Put(0xFFFF, 4);
+  w_.AlignToByte();
+  const std::uint32_t rawBytes = units * kRawUnitBytes;
+  w_.PutBytes(in_ + cpIn_, rawBytes);
+  cpIn_ += rawBytes;
+  OpenGroup();
+  cpPos_ = ctrlPos_;
+  literalGroups_ = 0;
+  stretch_ = 0;
+}
+
+int Encoder::Run(std::size_t& streamSizeBytes) {
+  streamSizeBytes = 0;
+  if (n_ == 0) return kCompressSlackBytes >= capacity_ ? kCompressOutputFull : kPayloadOk;
+
+  w_.Put(in_[0], 2);
+  Insert(0);
+  OpenGroup();
+  if (OutputFull()) return kCompressOutputFull;
+
+  std::uint32_t o = 1;
+  while (o < n_) {
+    const std::uint32_t itemStart = o;
+    Match m = FindMatch(o);
+    if (m.length > n_ - o) m.length = n_ - o;
+    const bool isMatch = m.length >= 3 && !(m.length == 3 && m.distance > kMaxCheapDistance);
+    if (isMatch) {
+      PutDistance(o, m.distance);
+      PutLength(m.length);
+      flags_ = static_cast<std::uint8_t>(flags_ | (0x80u >> items_));
+      groupHasMatch_ = true;
+      const std::uint32_t inserted = std::min(m.length, kMaxInsertedPerMatch);
+      for (std::uint32_t i = 0; i < inserted; ++i) Insert(o + i);
+      o += m.length;
+    } else {
+      w_.Put(in_[o], 2);
+      Insert(o);
+      ++o;
+    }
+    ++items_;
+    if (OutputFull()) return kCompressOutputFull;
+    if (items_ < 8) continue;
+
+    // Group closed.  Decide whether the literal stretch since the checkpoint
+    // should become a raw block.  The arithmetic is unsigned 32-bit on
+    // purpose: streams must compress as they always have.
+    w_.PutByteAt(ctrlPos_, flags_);
+    const std::uint32_t lz = o - itemStart;
+    const std::uint32_t p = itemStart;
+    const auto outSince = static_cast<std::uint32_t>((w_.Pos() >> 1) - (cpPos_ >> 1));
+    const std::uint32_t inSince = p - lz - cpIn_;
+    bool raw = false;
+    if (literalGroups_ > 0 && stretch_ > kRawMaxStretch) {
+      raw = true;
+    } else if (groupHasMatch_) {
+      if (literalGroups_ >= 256) {
+        raw = true;
+      } else if (outSince < inSince) {
+        if (literalGroups_ >= 64) {
+          raw = true;
+        } else {
+          cpPos_ = w_.Pos();
+          cpIn_ = p + lz;
+          literalGroups_ = 0;
+        }
+      }
+    } else if (literalGroups_ > 0 || inSince + 4 < outSince) {
+      ++literalGroups_;
+      stretch_ = p - cpIn_;
+    }
+    const std::uint32_t units = std::min(stretch_ / kRawUnitBytes, kRawMaxUnits);
+    if (raw && units >= kRawMinUnits) {
+      EmitRawBlock(units);
+      o = cpIn_;
+    } else {
+      OpenGroup();
+    }
+    if (OutputFull()) return kCompressOutputFull;
+  }
+
+  // Unused flags of the last group read as matches; the decoder stops on
+  // running out of stream before it would decode them.
+  w_.PutByteAt(ctrlPos_, static_cast<std::uint8_t>(flags_ | (0xFFu >> items_)));
+  if (OutputFull()) return kCompressOutputFull;
+  streamSizeBytes = w_.SizeBytes();
+  return kPayloadOk;
+}
+
+}  // namespace
+
+int CompressPayload(std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
+                    std::size_t& streamSizeBytes) {
+  streamSizeBytes = 0;
+  // Positions are 32-bit in the format's bookkeeping; items are far smaller.
+  if (input.size() > 0x7FFFFFFFu) return kCompressOutputFull;
+  Encoder encoder(input, output);
+  return encoder.Run(streamSizeBytes);
+}
+
+int DecompressPayload(std::span<const std::uint8_t> stream, std::span<std::uint8_t> output,
+                      std::size_t& outputSizeBytes, PayloadItemObserver* observer) noexcept {
+  outputSizeBytes = 0;
+  if (stream.empty()) return kPayloadOk;
+  const std::size_t capacity = output.size();
+  std::uint8_t* out = output.data();
+  if (capacity == 0) return kDecompressLiteralNoRoom;
+  out[0] = stream[0];
+  std::size_t j = 1;
+  NibbleReader r(stream);
+
+  // Every exit reports how far decoding got.
+  auto fail = [&](int code) noexcept {
+    outputSizeBytes = j;
+    return code;
+  };
+
+  while (r.More()) {
+    const bool controlAtPhase1 = r.AtPhase1();
+    const std::uint32_t control = r.Read(2);
+    for (unsigned item = 0; item < 8; ++item) {
+      if (!r.More()) break;
+      if ((control & (0x80u >> item)) == 0) {
+        if (j >= capacity) return fail(kDecompressLiteralNoRoom);
+        if (observer != nullptr) observer->OnItem({.kind = PayloadItem::Kind::kLiteral, .outputPos = j});
+        out[j++] = static_cast<std::uint8_t>(r.Read(2));
+        continue;
+      }
+
+      // Classify the distance code from up to 16 bits, zero-padded past the
+      // end, then consume only the bits it uses.
+      const std::uint32_t d = r.Peek(4);
+      std::uint32_t distance = 0;
+      unsigned codeNibbles = 0;
+      bool far = false;
+      if (j < kNearTableEnd) {
+        if ((d & 1) == 0) {
+          distance = ((d >> 1) & 0x7F) + 1;
+          codeNibbles = 2;
+        } else {
+          distance = ((d >> 1) & 0x7FF) + 129;
+          codeNibbles = 3;
+        }
+      } else {
+        switch (d & 3) {
+          case 0:
+            distance = ((d >> 2) & 0x3F) + 1;
+            codeNibbles = 2;
+            break;
+          case 1:
+            distance = ((d >> 2) & 0x3FF) + 65;
+            codeNibbles = 3;
+            break;
+          case 2:
+            distance = (d >> 2) + 1089;
+            codeNibbles = 4;
+            break;
+          default:
+            far = true;
+            codeNibbles = 5;
+            break;
+        }
+      }
+      if (r.Left() < codeNibbles) {
+        return fail(far ? kDecompressTruncatedFarDistance : kDecompressTruncatedDistance);
+      }
+      if (far) {
+        r.Skip(4);
+        distance = (d >> 2) + 16384 * r.Read(1) + kMaxCheapDistance + 1;
+      } else {
+        r.Skip(codeNibbles);
+      }
+
+      if (r.Left() < 1) return fail(kDecompressTruncatedLengthNibble);
+      std::uint32_t length = r.Read(1);
+      bool rawBlock = false;
+      if (length < 15) {
+        length += 3;
+      } else {
+        if (r.Left() < 2) return fail(kDecompressTruncatedLengthByte);
+        length = r.Read(2);
+        if (length < 255) {
+          length += 18;
+        } else {
+          if (r.Left() < 4) return fail(kDecompressTruncatedLengthWord);
+          length = r.Read(4);
+          if (length < 0xFFFF) {
+            length += 273;
+          } else {
+            rawBlock = true;
+          }
+        }
+      }
+
+      if (rawBlock) {
+        // Well-formed streams only ever carry the marker as a group's first
+        // item with an 8-bit H*4 field; anything else is damage.
+        if (item != 0 || (d & 3) != 0) return fail(kDecompressBadRawHeader);
+        const std::size_t units = ((d & 0xFF) >> 2) * 128 + (control & 0x7F) + kRawMinUnits;
+        const std::size_t rawBytes = units * kRawUnitBytes;
+        r.AlignToByte();
+        if (rawBytes > capacity - j) return fail(kDecompressRawTooLarge);
+        if (2 * rawBytes > r.Left()) return fail(kDecompressTruncatedRaw);
+        if (observer != nullptr) {
+          observer->OnItem({.kind = PayloadItem::Kind::kRawBlock,
+                            .outputPos = j,
+                            .length = static_cast<std::uint32_t>(rawBytes),
+                            .rawOffset = r.BytePos(),
+                            .headerAtPhase1 = controlAtPhase1});
+        }
+        std::memcpy(out + j, r.Here(), rawBytes);
+        j += rawBytes;
+        r.Skip(2 * rawBytes);
+        break;  // a new group starts at phase 0
+      }
+
+      if (distance > j) return fail(kDecompressDistanceBeforeStart);
+      if (length > capacity - j) return fail(kDecompressMatchTooLong);
+      if (observer != nullptr) {
+        observer->OnItem({.kind = PayloadItem::Kind::kMatch,
+                          .outputPos = j,
+                          .distance = distance,
+                          .length = length,
+                          .distanceBits = 4 * codeNibbles});
+      }
+      // Byte by byte: an overlapping copy repeats the bytes it has just made.
+      const std::uint8_t* from = out + (j - distance);
+      for (std::uint32_t i = 0; i < length; ++i) out[j + i] = from[i];
+      j += length;
+    }
+  }
+  outputSizeBytes = j;
+  return kPayloadOk;
+}
+
+}  // namespace vellumo::sync
