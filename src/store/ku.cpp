@@ -121,6 +121,14 @@ int Ku::ReadBytes(std::uint64_t unitAddr, std::uint32_t offset, void* buffer, st
   return 0;
 }
 
+const std::uint8_t* Ku::PeekBytes(std::uint64_t unitAddr, std::uint32_t offset, std::uint32_t length,
+                                  std::uint8_t* scratch) {
+  if (unitAddr == 0 || !BlockInRange(unitAddr, offset + length)) return nullptr;
+  const std::uint64_t position = unitAddr * kUnitSize + offset;
+  if (const std::uint8_t* p = kuView_->Pointer(position, length)) return p;
+  return kuView_->Read(position, scratch, length) == 0 ? scratch : nullptr;
+}
+
 int Ku::WriteBytes(std::uint64_t unitAddr, std::uint32_t offset, const void* data, std::uint32_t length) {
   if (unitAddr == 0 || !BlockInRange(unitAddr, offset + length)) return kBlockBeyondEnd;
   MarkWritten();

@@ -125,6 +125,11 @@ class Ku {
 
   // Blocks: checked reads and writes of the .ku file.
   [[nodiscard]] int ReadBytes(std::uint64_t unitAddr, std::uint32_t offset, void* buffer, std::uint32_t length);
+  // The bytes of a block in place when possible, else copied into scratch;
+  // null when the range is outside the used area or unreadable.  Valid until
+  // the next write.
+  const std::uint8_t* PeekBytes(std::uint64_t unitAddr, std::uint32_t offset, std::uint32_t length,
+                                std::uint8_t* scratch);
   [[nodiscard]] int WriteBytes(std::uint64_t unitAddr, std::uint32_t offset, const void* data, std::uint32_t length);
   [[nodiscard]] int AllocateBlock(std::uint32_t bytes, std::uint64_t* unitAddr);
   // Writes `bytes` (padded with zeros to whole units) into a new block.

@@ -20,15 +20,15 @@ int KuTrie::ReadNode(NodeRef ref, std::uint8_t* buffer) {
 KuTrie::Walk KuTrie::Find(std::span<const std::uint8_t> key) {
   Walk w;
   w.node = kRootRef;
-  std::uint8_t node[kMaxNodeRead];
+  std::uint8_t scratch[kMaxNodeRead];
   while (w.consumed < key.size()) {
     const NodeRef cur = w.node;
     if (cur.IsEmpty() || cur.kind == kLeafKind) return w;
     const std::uint8_t b = key[w.consumed];
     if (cur.kind == kFullKind) {
-      std::uint8_t slot[kNodeRefSize];
       const std::uint32_t offset = kValueHeaderSize + kNodeRefSize * b;
-      if (ku_.ReadBytes(cur.address, offset, slot, sizeof slot) != 0) {
+      const std::uint8_t* slot = ku_.PeekBytes(cur.address, offset, kNodeRefSize, scratch);
+      if (!slot) {
         w.failed = true;
         return w;
       }
@@ -37,7 +37,8 @@ KuTrie::Walk KuTrie::Find(std::span<const std::uint8_t> key) {
       ++w.consumed;
       continue;
     }
-    if (ReadNode(cur, node) != 0) {
+    const std::uint8_t* node = ku_.PeekBytes(cur.address, 0, NodeSize(cur.kind), scratch);
+    if (!node) {
       w.failed = true;
       return w;
     }

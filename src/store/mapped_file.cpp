@@ -26,7 +26,10 @@ std::vector<std::uint64_t> KYiQ8v::ViewStarts() const {
 }
 
 void KYiQ8v::UnmapAll() noexcept {
-  for (View& v : views_) platform::FileMapping::UnmapView(v.base, viewSize_);
+  for (View& v : views_) {
+    platform::FileMapping::UnmapView(v.base, viewSize_);
+    slotOfRegion_[v.start / viewSize_] = -1;
+  }
   views_.clear();
   lastHit_ = 0;
 }
@@ -37,8 +40,10 @@ void KYiQ8v::EvictOldest() noexcept {
   for (std::size_t i = 1; i < views_.size(); ++i)
     if (views_[i].stamp < views_[oldest].stamp) oldest = i;
   platform::FileMapping::UnmapView(views_[oldest].base, viewSize_);
+  slotOfRegion_[views_[oldest].start / viewSize_] = -1;
   views_[oldest] = views_.back();
   views_.pop_back();
+  if (oldest < views_.size()) slotOfRegion_[views_[oldest].start / viewSize_] = static_cast<std::int32_t>(oldest);
   lastHit_ = 0;
 }
 
@@ -83,6 +88,9 @@ int KYiQ8v::MapViewAt(std::uint64_t start) {
   for (;;) {
     std::uint8_t* base = mapping_.MapView(start, viewSize_);
     if (base) {
+      const std::uint64_t region = start / viewSize_;
+      if (region >= slotOfRegion_.size()) slotOfRegion_.resize(region + 1, -1);
+      slotOfRegion_[region] = static_cast<std::int32_t>(views_.size());
       views_.push_back(View{start, base, stampClock_});
       return 0;
     }
@@ -96,33 +104,32 @@ int KYiQ8v::MapViewAt(std::uint64_t start) {
 }
 
 int KYiQ8v::Locate(std::uint64_t position, std::uint8_t** pointer, std::uint64_t* available) {
-  const std::uint64_t start = position - position % viewSize_;
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    // Nearly every access hits the view of the previous one.
-    if (lastHit_ < views_.size() && views_[lastHit_].start == start) {
-      View& v = views_[lastHit_];
-      v.stamp = stampClock_;
-      *pointer = v.base + (position - start);
-      *available = viewSize_ - (position - start);
-      return 0;
-    }
-    for (std::size_t i = 0; i < views_.size(); ++i) {
-      if (views_[i].start != start) continue;
-      lastHit_ = i;
-      views_[i].stamp = stampClock_;
-      *pointer = views_[i].base + (position - start);
-      *available = viewSize_ - (position - start);
-      return 0;
-    }
-    if (attempt == 0) {
-      int rc = MapViewAt(start);
-      if (rc != 0) return rc;
-    }
+  const std::uint64_t region = position / viewSize_;
+  const std::uint64_t start = region * viewSize_;
+  if (views_.empty() || region >= slotOfRegion_.size() || slotOfRegion_[region] < 0) {
+    int rc = MapViewAt(start);
+    if (rc != 0) return rc;
   }
-  return kMapFailedFileLargeEnough;
+  if (region >= slotOfRegion_.size() || slotOfRegion_[region] < 0) return kMapFailedFileLargeEnough;
+  lastHit_ = static_cast<std::size_t>(slotOfRegion_[region]);
+  View& v = views_[lastHit_];
+  v.stamp = stampClock_;
+  *pointer = v.base + (position - start);
+  *available = viewSize_ - (position - start);
+  return 0;
 }
 
-int KYiQ8v::Read(std::uint64_t position, void* buffer, std::size_t length) {
+std::uint8_t* KYiQ8v::Pointer(std::uint64_t position, std::size_t length) {
+  if (std::uint8_t* p = FastPointer(position, length)) return p;
+  if (position >= mappedSize_ || length > mappedSize_ - position) return nullptr;
+  if (position % viewSize_ + length > viewSize_) return nullptr;
+  std::uint8_t* p = nullptr;
+  std::uint64_t available = 0;
+  if (Locate(position, &p, &available) != 0) return nullptr;
+  return p;
+}
+
+int KYiQ8v::SlowRead(std::uint64_t position, void* buffer, std::size_t length) {
   auto* out = static_cast<std::uint8_t*>(buffer);
   while (length > 0) {
     if (position >= mappedSize_) {
@@ -141,7 +148,7 @@ int KYiQ8v::Read(std::uint64_t position, void* buffer, std::size_t length) {
   return 0;
 }
 
-int KYiQ8v::Write(std::uint64_t position, const void* source, std::size_t length) {
+int KYiQ8v::SlowWrite(std::uint64_t position, const void* source, std::size_t length) {
   const auto* in = static_cast<const std::uint8_t*>(source);
   while (length > 0) {
     std::uint8_t* p = nullptr;

@@ -6,6 +6,7 @@
 // Not thread-safe: its owner (the database) serialises every call.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "platform/file.h"
@@ -37,9 +38,26 @@ class KYiQ8v {
   KYiQ8v(const KYiQ8v&) = delete;
   KYiQ8v& operator=(const KYiQ8v&) = delete;
 
-  [[nodiscard]] int Read(std::uint64_t position, void* buffer, std::size_t length);
+  [[nodiscard]] int Read(std::uint64_t position, void* buffer, std::size_t length) {
+    if (std::uint8_t* p = FastPointer(position, length)) {
+      std::memcpy(buffer, p, length);
+      return 0;
+    }
+    return SlowRead(position, buffer, length);
+  }
   // A null source writes zeros.
-  [[nodiscard]] int Write(std::uint64_t position, const void* source, std::size_t length);
+  [[nodiscard]] int Write(std::uint64_t position, const void* source, std::size_t length) {
+    if (std::uint8_t* p = FastPointer(position, length)) {
+      if (source) std::memcpy(p, source, length);
+      else std::memset(p, 0, length);
+      return 0;
+    }
+    return SlowWrite(position, source, length);
+  }
+  // The bytes [position, position + length) in place, when they lie inside
+  // the file and inside one view; null otherwise (then use Read).  The
+  // pointer is valid until the next call that may map, unmap or grow.
+  [[nodiscard]] std::uint8_t* Pointer(std::uint64_t position, std::size_t length);
   void UnmapAll() noexcept;
 
   std::uint64_t MappedSize() const noexcept { return mappedSize_; }
@@ -55,6 +73,17 @@ class KYiQ8v {
     std::uint32_t stamp;
   };
 
+  // The view used last, without stamping: repeated accesses to one view
+  // would only advance its stamp to the value it already has.
+  std::uint8_t* FastPointer(std::uint64_t position, std::size_t length) const {
+    if (lastHit_ >= views_.size()) return nullptr;
+    const View& v = views_[lastHit_];
+    const std::uint64_t offset = position - v.start;
+    if (position < v.start || offset + length > viewSize_ || v.stamp != stampClock_) return nullptr;
+    return v.base + offset;
+  }
+  [[nodiscard]] int SlowRead(std::uint64_t position, void* buffer, std::size_t length);
+  [[nodiscard]] int SlowWrite(std::uint64_t position, const void* source, std::size_t length);
   [[nodiscard]] int Locate(std::uint64_t position, std::uint8_t** pointer, std::uint64_t* available);
   [[nodiscard]] int MapViewAt(std::uint64_t start);
   [[nodiscard]] int Grow(std::uint64_t target);
@@ -66,6 +95,8 @@ class KYiQ8v {
   std::uint32_t viewSize_;
   std::uint64_t mappedSize_ = 0;
   std::vector<View> views_;
+  // Cache slot of each view-sized region of the file, -1 when not mapped.
+  std::vector<std::int32_t> slotOfRegion_;
   std::uint32_t stampClock_ = 0;
   std::size_t lastHit_ = 0;
 };
