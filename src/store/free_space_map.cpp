@@ -35,6 +35,7 @@ bool FreeSpaceMap::Open(const std::filesystem::path& hsPath) {
 }
 
 void FreeSpaceMap::Close() noexcept {
+  if (view_ && view_->MappedSize() > kPendingOffset) ClearPending();
   view_.reset();
   file_.Close();
   heads_.fill(0);
@@ -46,16 +47,10 @@ bool FreeSpaceMap::Recover(std::uint64_t endUnit) {
   std::uint8_t pending[16];
   if (view_->Read(kPendingOffset, pending, sizeof pending) == 0) {
     const std::uint32_t word = LoadU32LE(pending);
-    if (word & kPendingFlag) {
-      const std::uint32_t top = word & ~kPendingFlag;
-      if (top >= 1 && top <= kMaxListUnits)
-        ReplaceHeadRange(top, LoadU32LE(pending + 4), LoadU32LE(pending + 8));
-      FinishHeadUpdate();
-    } else if (std::any_of(pending + 4, pending + 16, [](std::uint8_t b) { return b != 0; })) {
-      // Cut while announcing or while clearing: no head had changed yet, or
-      // all of them had.
-      FinishHeadUpdate();
-    }
+    const std::uint32_t top = word & ~kPendingFlag;
+    if ((word & kPendingFlag) && top >= 1 && top <= kMaxListUnits)
+      ReplaceHeadRange(top, LoadU32LE(pending + 4), LoadU32LE(pending + 8));
+    if (std::any_of(pending, pending + 16, [](std::uint8_t b) { return b != 0; })) ClearPending();
   }
 
   // Every record index in use lies in [1, RecordHighWater], and no database
@@ -88,32 +83,35 @@ std::uint32_t FreeSpaceMap::ListSizeOfHead(std::uint32_t units) const {
   return s;
 }
 
-void FreeSpaceMap::AnnounceHeadUpdate(std::uint32_t top, std::uint32_t from, std::uint32_t to) {
-  std::uint8_t pending[16] = {};
-  StoreU32LE(pending + 4, from);
-  StoreU32LE(pending + 8, to);
-  (void)view_->Write(kPendingOffset + 4, pending + 4, 12);
-  StoreU32LE(pending, top | kPendingFlag);
-  (void)view_->Write(kPendingOffset, pending, 4);
-}
+void FreeSpaceMap::ClearPending() { (void)view_->Write(kPendingOffset, nullptr, 16); }
 
-void FreeSpaceMap::FinishHeadUpdate() {
-  (void)view_->Write(kPendingOffset, nullptr, 4);
-  (void)view_->Write(kPendingOffset + 4, nullptr, 12);
-}
-
-// Sets FreeHead[s] = to for s = top and every smaller s still naming `from`
-// (or already naming `to`, when finishing an interrupted update).
-void FreeSpaceMap::ReplaceHeadRange(std::uint32_t top, std::uint32_t from, std::uint32_t to) {
+std::uint32_t FreeSpaceMap::ReplaceHeadRange(std::uint32_t top, std::uint32_t from, std::uint32_t to) {
   std::uint32_t low = top;
   heads_[top] = to;
   while (low > 1 && (heads_[low - 1] == from || heads_[low - 1] == to)) {
     --low;
     heads_[low] = to;
   }
-  std::vector<std::uint8_t> raw(4 * (top - low + 1));
-  for (std::uint32_t s = low; s <= top; ++s) StoreU32LE(&raw[4 * (s - low)], to);
-  (void)view_->Write(kHeadsOffset + 4ull * low, raw.data(), raw.size());
+  for (std::uint32_t s = low; s <= top; ++s) StoreU32LE(&headBytes_[4 * (s - low)], to);
+  (void)view_->Write(kHeadsOffset + 4ull * low, headBytes_.data(), 4 * (top - low + 1));
+  return low;
+}
+
+void FreeSpaceMap::UpdateHeads(std::uint32_t top, std::uint32_t from, std::uint32_t to) {
+  // A single aligned entry is written by one store and cannot be cut.
+  if (top == 1 || (heads_[top - 1] != from && heads_[top - 1] != to)) {
+    ReplaceHeadRange(top, from, to);
+    return;
+  }
+  std::uint8_t pending[12] = {};
+  StoreU32LE(pending, from);
+  StoreU32LE(pending + 4, to);
+  (void)view_->Write(kPendingOffset + 4, pending, 12);
+  std::uint8_t flag[4];
+  StoreU32LE(flag, top | kPendingFlag);
+  (void)view_->Write(kPendingOffset, flag, 4);
+  ReplaceHeadRange(top, from, to);
+  (void)view_->Write(kPendingOffset, nullptr, 4);
 }
 
 void FreeSpaceMap::WriteCounters() {
@@ -129,9 +127,20 @@ void FreeSpaceMap::WriteCounters() {
   (void)view_->Write(kCountersOffset, c, sizeof c);
 }
 
+// The record bookkeeping must reach the file before any head names a new
+// record; the statistics that follow it are written once per operation.
+void FreeSpaceMap::WriteRecordCounters() {
+  std::uint8_t c[8];
+  StoreU32LE(c, counters_.recordHighWater);
+  StoreU32LE(c + 4, counters_.recycledHead);
+  (void)view_->Write(kCountersOffset, c, sizeof c);
+}
+
 void FreeSpaceMap::CountMiss() {
   ++counters_.splitOrMissCount;
-  WriteCounters();
+  std::uint8_t c[4];
+  StoreU32LE(c, counters_.splitOrMissCount);
+  (void)view_->Write(kCountersOffset + 8, c, sizeof c);
 }
 
 int FreeSpaceMap::ReadRecord(std::uint32_t index, FreeRecord* record) {
@@ -149,9 +158,7 @@ int FreeSpaceMap::Pop(std::uint32_t units, std::uint64_t* address) {
   if (ReadRecord(r, &record) != 0) return 1;
   if (record.next > counters_.recordHighWater) return 2;
   const std::uint32_t newHead = record.next ? record.next : heads_[units + 1];
-  AnnounceHeadUpdate(units, r, newHead);
-  ReplaceHeadRange(units, r, newHead);
-  FinishHeadUpdate();
+  UpdateHeads(units, r, newHead);
   // The record is out of every list now; keep it for the next release.
   std::uint8_t link[4];
   StoreU32LE(link, counters_.recycledHead);
@@ -187,7 +194,7 @@ void FreeSpaceMap::Record(std::uint64_t address, std::uint32_t units, std::uint3
   } else {
     index = ++counters_.recordHighWater;
   }
-  WriteCounters();
+  WriteRecordCounters();
 
   std::uint8_t raw[kRecordSize] = {};
   StoreU32LE(raw, ListNonEmpty(units) ? heads_[units] : 0);
@@ -198,10 +205,7 @@ void FreeSpaceMap::Record(std::uint64_t address, std::uint32_t units, std::uint3
     backOffUntilMs_ = nowMs + kBackOffMs;
     return;
   }
-  const std::uint32_t oldHead = heads_[units];
-  AnnounceHeadUpdate(units, oldHead, index);
-  ReplaceHeadRange(units, oldHead, index);
-  FinishHeadUpdate();
+  UpdateHeads(units, heads_[units], index);
   if (++counters_.releaseCount == 0) ++counters_.releaseWraps;
   counters_.freeUnits += units;
   WriteCounters();

@@ -16,12 +16,14 @@
 //   (i + 2743) * 12, i >= 1: record i = u32 next, 6-byte UnitAddr, 2 zero bytes;
 //                 a recycled record uses its first 4 bytes as the next recycled index.
 //
-// Moving a record into or out of a list rewrites a range of FreeHead entries.
-// A process killed in the middle of that would leave entries that make one
-// block look free twice, so the range update is announced first in the
-// otherwise unused 16 bytes at 32772 {u32 units|flag, u32 from, u32 to, 0}
-// and finished on the next open.  A cleanly closed file has zeros there,
-// as the format expects.
+// Moving a record into or out of a list may rewrite a range of FreeHead
+// entries.  A process killed in the middle of that would leave entries that
+// make one block look free twice, so a range of more than one entry is
+// announced first in the otherwise unused 16 bytes at 32772
+// {u32 units | 0x80000000, u32 from, u32 to, 0} and finished on the next open
+// when the flag is still set.  Only the flag word is cleared after each
+// update; the rest is cleared on close, so a cleanly closed file has zeros
+// there, as the format expects.
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -96,16 +98,20 @@ class FreeSpaceMap {
   KYiQ8v* View() { return view_.get(); }
 
  private:
-  void ReplaceHeadRange(std::uint32_t top, std::uint32_t from, std::uint32_t to);
-  void AnnounceHeadUpdate(std::uint32_t top, std::uint32_t from, std::uint32_t to);
-  void FinishHeadUpdate();
+  // Sets FreeHead[top] and the entries below it that name `from` (or `to`,
+  // when finishing an interrupted update) to `to`, safely against a kill.
+  void UpdateHeads(std::uint32_t top, std::uint32_t from, std::uint32_t to);
+  std::uint32_t ReplaceHeadRange(std::uint32_t top, std::uint32_t from, std::uint32_t to);
+  void ClearPending();
   void WriteCounters();
+  void WriteRecordCounters();
   void Reset();
 
   platform::File file_;
   std::unique_ptr<KYiQ8v> view_;
   // One more entry than the file holds: FreeHead[8193] is always 0.
   std::array<std::uint32_t, kMaxListUnits + 2> heads_{};
+  std::vector<std::uint8_t> headBytes_ = std::vector<std::uint8_t>(4 * (kMaxListUnits + 1));
   FreeSpaceCounters counters_;
   bool backOffActive_ = false;
   std::uint32_t backOffUntilMs_ = 0;

@@ -30,7 +30,8 @@ int Ku::Scan(std::span<const std::uint8_t> startKey, std::uint32_t minLength, st
   if (!IsOpen() || callback == nullptr) return 0;
   if (maxLength > kMaxKeyLength) maxLength = kMaxKeyLength;
   std::vector<std::uint8_t> keyBuffer(kMaxKeyLength, 0);
-  std::memcpy(keyBuffer.data(), startKey.data(), std::min<std::size_t>(startKey.size(), maxLength));
+  if (!startKey.empty())
+    std::memcpy(keyBuffer.data(), startKey.data(), std::min<std::size_t>(startKey.size(), maxLength));
   // Levels below fixedLength follow only the start key's byte.
   const std::uint32_t fixedLength = minLength > 0 ? minLength - 1 : 0;
 

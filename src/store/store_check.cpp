@@ -146,8 +146,7 @@ class Checker {
     std::uint8_t pending[16] = {};
     if (fs.View()->Read(FreeSpaceMap::kPendingOffset, pending, sizeof pending) != 0)
       return Failed("free-space file unreadable");
-    for (std::uint8_t b : pending)
-      if (b) return Failed("free-space map has an unfinished head update");
+    if (LoadU32LE(pending) != 0) return Failed("free-space map has an unfinished head update");
     if (c.recordHighWater > end_) return Failed("free-space record count beyond the database size");
     std::vector<std::uint8_t> seen(static_cast<std::size_t>(c.recordHighWater) + 1, 0);
     std::uint32_t s = FreeSpaceMap::kMaxListUnits;
