@@ -143,6 +143,14 @@ int Ku::Scan(std::span<const std::uint8_t> startKey, std::uint32_t minLength, st
       continue;
     }
     if (childDepth > maxLength) continue;
+    if (child.kind == kLeafKind) {
+      // Leaves have no children: report them without a frame of their own.
+      if (childDepth < minLength) continue;
+      std::uint8_t header[kValueHeaderSize];
+      if (ReadBytes(child.address, 0, header, kValueHeaderSize) != 0) return 0;
+      if (LoadU16LE(header) != 0 && callback(keyBuffer.data(), childDepth, header, context, *this) == 0) return 0;
+      continue;
+    }
     if (!push(child, childDepth, childConstrained)) return 0;
   }
   return 1;
