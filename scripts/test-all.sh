@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the native build (with ASan/UBSan),
+# the Windows build under Wine, and the fuzz targets for a bounded time.
+# Installs what it needs first, so it works on a fresh Debian machine.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+
+bash scripts/setup-debian.sh
+
+jobs="${VELLUMO_JOBS:-2}"
+status=0
+
+echo "== native build and tests"
+cmake --preset native >/dev/null
+cmake --build --preset native -j "$jobs"
+ctest --preset native -j "$jobs" || status=1
+
+echo "== win64 build and tests (through Wine)"
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 -j "$jobs"
+# Wine tests share one prefix and its server: run them one at a time.
+ctest --preset win64 || status=1
+WINEPREFIX="$root/build/wineprefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
+
+echo "== fuzz targets"
+VELLUMO_FUZZ_SECONDS="${VELLUMO_FUZZ_SECONDS:-20}" bash scripts/run-fuzzers.sh || status=1
+
+if [ "$status" -ne 0 ]; then echo "test-all: FAILED"; else echo "test-all: all suites passed"; fi
+exit "$status"
