@@ -1,0 +1,73 @@
+#pragma once
+// The three operations through which every change to a note's items goes,
+// and the copy, move and link compositions built on them.  They keep the
+// item records, the marker, the count and the order index consistent, and
+// tell the sync engine about each change.
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "store/ku.h"
+
+namespace vellumo::model {
+
+// How the model's two user messages reach a person (message boxes in the
+// program, a recorder in tests); the model itself calls no window function.
+class ModelNotifier {
+ public:
+  virtual ~ModelNotifier() = default;
+  virtual void ShowMessage(std::u16string_view text, std::u16string_view caption) = 0;
+};
+
+// The sync engine's view of item changes; does nothing until sync exists.
+class ItemSyncHooks {
+ public:
+  virtual ~ItemSyncHooks() = default;
+  virtual void OnItemCreated(std::uint32_t /*note*/, std::uint32_t /*item*/, std::u16string_view /*title*/,
+                             std::u16string_view /*content*/) {}
+  virtual void OnItemUpdated(std::uint32_t /*note*/, std::uint32_t /*item*/, std::u16string_view /*oldTitle*/,
+                             std::u16string_view /*oldContent*/, std::u16string_view /*newTitle*/,
+                             std::u16string_view /*newContent*/) {}
+  virtual void OnItemDeleted(std::uint32_t /*note*/, std::u16string_view /*oldTitle*/,
+                             std::u16string_view /*oldContent*/) {}
+};
+
+inline constexpr char16_t kNoteMissingText[] = u"目标便利贴不存在或已被删除！";
+inline constexpr char16_t kNoteFullText[] = u"当前便利贴项目数量已达到最大限制！";
+inline constexpr char16_t kCreateFailedCaption[] = u"创建项目失败";
+
+class ItemOperations {
+ public:
+  // appMutex guards the note windows too; it may be held while database
+  // operations run, never the other way round.
+  ItemOperations(Ku& db, ModelNotifier& notifier, ItemSyncHooks& sync, std::mutex& appMutex)
+      : db_(db), notifier_(notifier), sync_(sync), appMutex_(appMutex) {}
+
+  // New item id, 0 on failure.  Without a title the first 32 characters of
+  // the content stand in for it.
+  std::uint32_t CreateItem(std::uint32_t note, std::u16string_view title, std::u16string_view content,
+                           bool notifySync);
+  // 0 on success, 1 when the item does not exist.
+  int UpdateItem(std::uint32_t note, std::uint32_t item, std::u16string_view title, std::u16string_view content);
+  // 0 when the item was deleted, 1 when it did not exist.
+  int DeleteItem(std::uint32_t note, std::uint32_t item, bool notifySync);
+
+  // Dropping item `item` of note `from` on note `to`: a move, or a copy when
+  // `copy` (Ctrl held).  Returns the new item id, 0 when nothing happened.
+  std::uint32_t CopyOrMoveItem(std::uint32_t from, std::uint32_t item, std::uint32_t to, bool copy);
+  // Dragging a whole note onto another makes an item that opens it.
+  std::uint32_t CreateLinkItem(std::uint32_t linked, std::uint32_t into);
+  // A ">" title with more after it and an empty content makes a new note and
+  // an item that opens it; returns the item id, *newNote the note id.
+  std::uint32_t CreateItemOrNote(std::uint32_t note, std::u16string_view title, std::u16string_view content,
+                                 std::uint32_t* newNote);
+
+ private:
+  Ku& db_;
+  ModelNotifier& notifier_;
+  ItemSyncHooks& sync_;
+  std::mutex& appMutex_;
+};
+
+}  // namespace vellumo::model
