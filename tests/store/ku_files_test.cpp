@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <future>
+#include <thread>
 #include <random>
 
 #include "store/trie_format.h"
@@ -205,6 +207,38 @@ TEST(KuFiles, ModificationTimesAreStampedOnFirstWriteAfterOpenOrRelease) {
   const auto recent = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(10);
   EXPECT_GT(std::filesystem::last_write_time(db.kuPath), recent);
   EXPECT_GT(std::filesystem::last_write_time(db.hsPath), recent);
+}
+
+TEST(KuFiles, ReleaseViewsGivesUpWhileAnotherThreadHoldsTheDatabase) {
+  TestDb db;
+  ASSERT_EQ(db.Put("k", "v"), 0);
+  std::promise<void> locked, done;
+  std::thread holder([&] {
+    db.ku.Lock();
+    locked.set_value();
+    done.get_future().wait();
+    db.ku.Unlock();
+  });
+  locked.get_future().wait();
+  db.ku.ReleaseViews();
+  EXPECT_EQ(db.ku.GetTouchState(), Ku::kWritten) << "busy: nothing was released";
+  EXPECT_GT(db.ku.KuView()->ViewCount(), 0u);
+  done.set_value();
+  holder.join();
+  db.ku.ReleaseViews();
+  EXPECT_EQ(db.ku.GetTouchState(), Ku::kViewsReleased);
+  EXPECT_EQ(db.ku.KuView()->ViewCount(), 0u);
+}
+
+TEST(KuFiles, TheLockIsReentrantForItsThread) {
+  TestDb db;
+  db.ku.Lock();
+  db.ku.Lock();
+  ASSERT_EQ(db.Put("nested", "ok"), 0);
+  db.ku.Unlock();
+  db.ku.Unlock();
+  std::thread other([&] { EXPECT_EQ(db.Get("nested"), B("ok")); });
+  other.join();
 }
 
 }  // namespace
