@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/clock.h"
+#include "platform/file_copy.h"
 #include "store/database_path.h"
 
 namespace vellumo {
@@ -22,6 +23,8 @@ OpenResult Ku::Open(std::uint32_t number, std::u16string_view prefix) {
 OpenResult Ku::OpenFiles(const std::filesystem::path& kuPath, const std::filesystem::path& hsPath) {
   LockGuard lock(*this);
   Close();
+  kuPath_ = kuPath;
+  hsPath_ = hsPath;
   kuFile_ = platform::File::OpenExclusiveWriter(kuPath);
   if (!kuFile_.IsOpen()) return openResult_ = OpenResult::KuUnopenable;
   openResult_ = OpenOpenedFiles(hsPath);
@@ -217,6 +220,59 @@ int Ku::GetValue(std::span<const std::uint8_t> key, std::vector<std::uint8_t>* v
   rc = Get(key, value->data(), &capacity);
   if (rc != 0) value->clear();
   return rc;
+}
+
+}  // namespace vellumo
+
+namespace vellumo {
+
+bool Ku::CopyFilesTo(const std::filesystem::path& hsCopy, const std::filesystem::path& kuCopy) {
+  LockGuard lock(*this);
+  if (!IsOpen()) return false;
+  if (!platform::CopyFileNoReplace(hsPath_, hsCopy)) return false;
+  return platform::CopyFileNoReplace(kuPath_, kuCopy);
+}
+
+namespace {
+struct CopyContext {
+  Ku* target;
+  std::vector<std::uint8_t> value = std::vector<std::uint8_t>(66560);
+  std::uint64_t keys = 0;
+  std::uint64_t bytes = 0;
+  int failure = 0;
+};
+
+int CopyOne(const std::uint8_t* key, std::uint32_t length, const std::uint8_t* header, void* context, Ku& source) {
+  auto* c = static_cast<CopyContext*>(context);
+  const std::uint16_t valueLength = LoadU16LE(header);
+  if (valueLength <= trie::kMaxInlineValue) {
+    std::memcpy(c->value.data(), header + 2, valueLength);
+  } else if (source.ReadBlock(trie::LoadUnitAddr(header + 2), 0, c->value.data(), valueLength) != 0) {
+    c->failure = ku_error::kReadFailed;
+    return 0;
+  }
+  const int rc = c->target->Put(std::span<const std::uint8_t>(key, length), c->value.data(), valueLength);
+  if (rc != 0) {
+    c->failure = rc;
+    return 0;
+  }
+  ++c->keys;
+  c->bytes += valueLength;
+  return 1;
+}
+}  // namespace
+
+int Ku::CopyAllTo(Ku& target, std::uint64_t* keys, std::uint64_t* bytes) {
+  // Whole-database copies wait in longer slices than single operations.
+  while (!mutex_.try_lock_for(std::chrono::milliseconds(5000))) {
+  }
+  CopyContext context{&target};
+  const int finished = Scan({}, 0, trie::kMaxKeyLength, &CopyOne, &context);
+  mutex_.unlock();
+  if (keys) *keys = context.keys;
+  if (bytes) *bytes = context.bytes;
+  if (context.failure != 0) return context.failure;
+  return finished == 1 ? 0 : ku_error::kReadFailed;
 }
 
 }  // namespace vellumo

@@ -86,6 +86,16 @@ class Ku {
   void ReleaseViews();
   TouchState GetTouchState() const { return touchState_; }
 
+  // Copies both files to `hsCopy` and `kuCopy` under the lock; false when
+  // either copy failed (a target that exists counts as a failure).
+  [[nodiscard]] bool CopyFilesTo(const std::filesystem::path& hsCopy, const std::filesystem::path& kuCopy);
+  // Puts every key of this database into `target`, which is what compacts:
+  // free space and empty nodes are not carried over.  Returns 0 or the first
+  // failing Put's code; counts what was copied.
+  [[nodiscard]] int CopyAllTo(Ku& target, std::uint64_t* keys = nullptr, std::uint64_t* bytes = nullptr);
+  const std::filesystem::path& KuPath() const { return kuPath_; }
+  const std::filesystem::path& HsPath() const { return hsPath_; }
+
   // The whole value of a key, for callers that do not know its length.
   [[nodiscard]] int GetValue(std::span<const std::uint8_t> key, std::vector<std::uint8_t>* value);
 
@@ -140,6 +150,8 @@ class Ku {
 
   std::recursive_timed_mutex mutex_;
   platform::File kuFile_;
+  std::filesystem::path kuPath_;
+  std::filesystem::path hsPath_;
   std::unique_ptr<KYiQ8v> kuView_;
   FreeSpaceMap freeSpace_;
   std::uint64_t endUnit_ = 0;
