@@ -8,17 +8,10 @@
 #include <string>
 #include <string_view>
 
+#include "model/notifier.h"
 #include "store/ku.h"
 
 namespace vellumo::model {
-
-// How the model's two user messages reach a person (message boxes in the
-// program, a recorder in tests); the model itself calls no window function.
-class ModelNotifier {
- public:
-  virtual ~ModelNotifier() = default;
-  virtual void ShowMessage(std::u16string_view text, std::u16string_view caption) = 0;
-};
 
 // The sync engine's view of item changes; does nothing until sync exists.
 class ItemSyncHooks {

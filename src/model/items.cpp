@@ -120,8 +120,12 @@ std::u16string GetItemIconPath(Ku& db, std::uint32_t note, std::uint32_t item) {
   return GetItemText(db, note, item, item_field::kIconPath);
 }
 
-int PutItemIconPath(Ku& db, std::uint32_t note, std::uint32_t item, std::u16string_view path) {
-  if (path.size() * 2 > kMaxIconPathBytes) return 1;
+int PutItemIconPath(Ku& db, std::uint32_t note, std::uint32_t item, std::u16string_view path,
+                    ModelNotifier* notifier) {
+  if (path.size() * 2 > kMaxIconPathBytes) {
+    if (notifier) notifier->ShowMessage(kIconPathTooLongText, u"错误");
+    return 1;
+  }
   if (path.empty()) {
     (void)db.Put(ItemFieldKey(note, item_field::kIconPath, item), nullptr, 0);
     return 0;

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/notifier.h"
 #include "store/ku.h"
 
 namespace vellumo::model {
@@ -33,8 +34,11 @@ std::u16string GetItemContent(Ku& db, std::uint32_t note, std::uint32_t item);
 std::uint32_t GetItemIconIndex(Ku& db, std::uint32_t note, std::uint32_t item);
 [[nodiscard]] int PutItemIconIndex(Ku& db, std::uint32_t note, std::uint32_t item, std::uint32_t index);
 std::u16string GetItemIconPath(Ku& db, std::uint32_t note, std::uint32_t item);
-// An empty path clears the field; a path over 2048 bytes is refused (1).
-[[nodiscard]] int PutItemIconPath(Ku& db, std::uint32_t note, std::uint32_t item, std::u16string_view path);
+inline constexpr char16_t kIconPathTooLongText[] = u"图标路径长度太长";
+// An empty path clears the field; a path over 2048 bytes is refused (1) and
+// the notifier, when given, tells the user.
+[[nodiscard]] int PutItemIconPath(Ku& db, std::uint32_t note, std::uint32_t item, std::u16string_view path,
+                                  ModelNotifier* notifier = nullptr);
 bool ItemExists(Ku& db, std::uint32_t note, std::uint32_t item);
 
 // Never more than 4096, whatever is stored.

@@ -378,7 +378,12 @@ TEST(Items, IconSources) {
   std::u16string source;
   EXPECT_EQ(ItemIconSource(m.db, note, item, &source), 5u);
   EXPECT_EQ(source, u"C:\\icons\\set.dll");
-  EXPECT_EQ(PutItemIconPath(m.db, note, item, std::u16string(1025, u'p')), 1) << "over 2048 bytes";
+  EXPECT_EQ(PutItemIconPath(m.db, note, item, std::u16string(1025, u'p'), &m.notifier), 1) << "over 2048 bytes";
+  ASSERT_EQ(m.notifier.shown.size(), 1u);
+  EXPECT_EQ(m.notifier.shown[0].first, u"图标路径长度太长");
+  EXPECT_EQ(m.notifier.shown[0].second, u"错误");
+  EXPECT_EQ(GetItemIconPath(m.db, note, item), u"C:\\icons\\set.dll") << "nothing was stored";
+  EXPECT_EQ(PutItemIconPath(m.db, note, item, std::u16string(1024, u'p')), 0) << "exactly 2048 bytes";
 }
 
 TEST(Items, StaleOrderEntryIsRemovedWhenTheTitleIsMissing) {
