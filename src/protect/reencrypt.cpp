@@ -4,26 +4,11 @@
 #include <vector>
 
 #include "model/items.h"
+#include "model/records.h"
 #include "platform/secure_random.h"
 
 namespace vellumo::protect {
 
-namespace {
-std::vector<std::uint8_t> Bytes(std::u16string_view units) {
-  std::vector<std::uint8_t> b;
-  b.reserve(units.size() * 2);
-  for (char16_t u : units) {
-    b.push_back(static_cast<std::uint8_t>(u & 0xFF));
-    b.push_back(static_cast<std::uint8_t>(u >> 8));
-  }
-  return b;
-}
-std::u16string Units(const std::vector<std::uint8_t>& b) {
-  std::u16string u;
-  for (std::size_t i = 0; i + 1 < b.size(); i += 2) u.push_back(static_cast<char16_t>(b[i] | b[i + 1] << 8));
-  return u;
-}
-}  // namespace
 
 std::uint32_t ReencryptNoteItems(Ku& database, const ContentProtection& current, std::uint32_t note,
                                  const ContentKey& newKey) {
@@ -34,13 +19,13 @@ std::uint32_t ReencryptNoteItems(Ku& database, const ContentProtection& current,
     if (content.size() <= 3) continue;
     const std::u16string_view tag = std::u16string_view(content).substr(0, 3);
     if (tag != u"<k>" && tag != u"<K>") continue;
-    const std::vector<std::uint8_t> body = Bytes(std::u16string_view(content).substr(3));
+    const std::vector<std::uint8_t> body = model::TextBytes(std::u16string_view(content).substr(3));
     std::vector<std::uint8_t> plain = current.DecryptContent(body);
     if (plain.empty()) continue;
     std::vector<std::uint8_t> cipher = EncryptContent(plain, newKey);
     platform::SecureWipe(plain.data(), plain.size());
     if (cipher.size() != body.size()) continue;
-    if (model::PutItemContent(database, note, item, std::u16string(tag) + Units(cipher)) == 0) ++rewritten;
+    if (model::PutItemContent(database, note, item, std::u16string(tag) + model::TextFromBytes(cipher)) == 0) ++rewritten;
   }
   return rewritten;
 }
