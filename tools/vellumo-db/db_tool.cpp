@@ -24,7 +24,8 @@ constexpr CommandSpec kGeneralCommands[] = {
 // New command groups are added here; the usage text lists them in this order.
 std::vector<CommandSpec> AllCommands() {
   std::vector<CommandSpec> all;
-  for (auto group : {InspectCommands(), RecordCommands(), std::span<const CommandSpec>(kGeneralCommands)})
+  for (auto group : {InspectCommands(), RecordCommands(), ModelCommands(), TransferCommands(),
+                     std::span<const CommandSpec>(kGeneralCommands)})
     all.insert(all.end(), group.begin(), group.end());
   return all;
 }

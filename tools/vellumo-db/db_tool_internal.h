@@ -47,6 +47,8 @@ struct CommandSpec {
 // Command groups; db_tool.cpp joins them into the table.
 std::span<const CommandSpec> InspectCommands();
 std::span<const CommandSpec> RecordCommands();
+std::span<const CommandSpec> ModelCommands();
+std::span<const CommandSpec> TransferCommands();
 
 // Commands check their arguments first and open the database afterwards, so
 // that a mistyped command never creates or touches a file.  Returns kExitOk
