@@ -1,0 +1,64 @@
+#include <cstdio>
+#include <vector>
+
+#include "resources/resource.h"
+#include "shell/app.h"
+#include "shell/usage_text.h"
+
+namespace vellumo::shell {
+
+namespace {
+
+// The major and minor numbers of the program's file version.
+void FileVersion(unsigned* major, unsigned* minor) {
+  *major = *minor = 0;
+  wchar_t path[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  DWORD ignored = 0;
+  const DWORD size = ::GetFileVersionInfoSizeW(path, &ignored);
+  if (size == 0) return;
+  std::vector<char> block(size);
+  if (!::GetFileVersionInfoW(path, 0, size, block.data())) return;
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT length = 0;
+  if (!::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &length) || !info) return;
+  *major = HIWORD(info->dwFileVersionMS);
+  *minor = LOWORD(info->dwFileVersionMS);
+}
+
+INT_PTR CALLBACK AboutProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) noexcept {
+  switch (message) {
+    case WM_INITDIALOG: {
+      ::SetWindowTextW(dialog, TheApp().productTitle.c_str());
+      unsigned major, minor;
+      FileVersion(&major, &minor);
+      wchar_t version[64];
+      std::swprintf(version, 64, L"版本：%u.%u", major, minor);
+      ::SetDlgItemTextW(dialog, IDC_ABOUT_VERSION, version);
+      ::SetDlgItemTextW(dialog, IDC_ABOUT_TEXT, kUsageText);
+      RECT owner, self;
+      ::GetWindowRect(TheApp().mainWindow, &owner);
+      ::GetWindowRect(dialog, &self);
+      ::SetWindowPos(dialog, nullptr, (owner.left + owner.right - (self.right - self.left)) / 2,
+                     (owner.top + owner.bottom - (self.bottom - self.top)) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+      return TRUE;
+    }
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+        ::EndDialog(dialog, 0);
+        return TRUE;
+      }
+      break;
+    default:
+      break;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+void ShowAboutDialog(HWND owner) {
+  ::DialogBoxParamW(TheApp().instance, MAKEINTRESOURCEW(IDD_ABOUT), owner, &AboutProcedure, 0);
+}
+
+}  // namespace vellumo::shell

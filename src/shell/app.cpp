@@ -1,0 +1,83 @@
+#include "shell/app.h"
+
+#include <commctrl.h>
+
+#include "resources/resource.h"
+#include "store/database_path.h"
+
+namespace vellumo::shell {
+
+App& TheApp() {
+  static App app;
+  return app;
+}
+
+std::wstring Wide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
+
+void MessageBoxes::Show(std::u16string_view text, std::u16string_view caption) {
+  ::MessageBoxW(TheApp().mainWindow, Wide(text).c_str(), Wide(caption).c_str(), MB_OK);
+}
+
+bool Initialise(HINSTANCE instance) {
+  App& app = TheApp();
+  app.instance = instance;
+
+  // One instance per program file: the mutex and the window class are both
+  // named after the program's path.
+  wchar_t path[256] = {};
+  ::GetModuleFileNameW(nullptr, path, 256);
+  for (int i = static_cast<int>(::wcslen(path)) - 1; i >= 1; --i)
+    if (path[i] == L'\\') path[i] = L'/';
+  app.windowClass += path;
+  app.instanceMutex = ::CreateMutexW(nullptr, FALSE, path);
+  if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+    for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, app.windowClass.c_str(), nullptr)) != nullptr;)
+      ::PostMessageW(w, WM_SECOND_INSTANCE, 0, 0);
+    return false;
+  }
+
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_USEREX_CLASSES | ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES};
+  ::InitCommonControlsEx(&controls);
+  app.taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
+  if (!RegisterMainWindowClass()) return false;
+  app.mainWindow = CreateMainWindow();
+  if (!app.mainWindow) return false;
+
+  const DatabaseNaming naming = ProgramDatabaseNaming();
+  (void)InstallCompactedDatabase(naming, app.messages);
+  app.database = std::make_unique<Ku>();
+  (void)app.database->Open(1, u"");
+  if (app.database->IsBroken()) {
+    ::MessageBoxW(app.mainWindow, L"数据库错误!", L"错误", MB_OK);
+    app.database.reset();
+    return false;
+  }
+  app.protection = std::make_unique<protect::ContentProtection>(*app.database);
+  (void)app.protection->UnlockContent();
+
+  app.managementDialog = CreateManagementDialog(app.mainWindow);
+  if (app.managementDialog) {
+    // The frame's client area is exactly the dialog.
+    RECT dialog, frame, client;
+    ::GetWindowRect(app.managementDialog, &dialog);
+    ::GetWindowRect(app.mainWindow, &frame);
+    ::GetClientRect(app.mainWindow, &client);
+    const int width = (frame.right - frame.left) - client.right + (dialog.right - dialog.left);
+    const int height = (frame.bottom - frame.top) - client.bottom + (dialog.bottom - dialog.top);
+    ::SetWindowPos(app.mainWindow, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+  }
+  RECT work, frame;
+  ::GetWindowRect(::GetDesktopWindow(), &work);
+  ::GetWindowRect(app.mainWindow, &frame);
+  ::SetWindowPos(app.mainWindow, nullptr, (work.right - (frame.right - frame.left)) / 2,
+                 (work.bottom - (frame.bottom - frame.top)) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+
+  TrayAdd(::LoadIconW(instance, MAKEINTRESOURCEW(IDI_TRAY)));
+  ::UpdateWindow(app.mainWindow);
+  ::SetWindowPos(app.mainWindow, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  app.screenWidth = ::GetSystemMetrics(SM_CXSCREEN) - 2;
+  app.screenHeight = ::GetSystemMetrics(SM_CYSCREEN) - 2;
+  return true;
+}
+
+}  // namespace vellumo::shell

@@ -1,0 +1,71 @@
+#pragma once
+// Process-wide state of the running program, created at start-up and alive
+// until exit.  Only the interface thread touches it.
+#include <windows.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "model/notifier.h"
+#include "protect/content_key.h"
+#include "shell/housekeeping.h"
+#include "store/backup.h"
+#include "store/ku.h"
+
+namespace vellumo::shell {
+
+inline constexpr UINT WM_TRAY_NOTIFY = WM_USER + 1;
+inline constexpr UINT WM_SECOND_INSTANCE = WM_USER + 11;
+inline constexpr UINT WM_MGMT_RELOAD = WM_USER + 2;
+inline constexpr UINT WM_MGMT_FOCUS_FILTER = WM_USER + 5;
+inline constexpr UINT WM_MGMT_SELECT_NOTE = WM_USER + 7;
+inline constexpr UINT WM_MGMT_AUTO_OPEN = WM_USER + 8;
+
+// Message boxes owned by the main window, for the store and the model.
+class MessageBoxes final : public UserMessages, public model::ModelNotifier {
+ public:
+  void Show(std::u16string_view text, std::u16string_view caption) override;
+  void ShowMessage(std::u16string_view text, std::u16string_view caption) override { Show(text, caption); }
+};
+
+struct App {
+  HINSTANCE instance = nullptr;
+  std::wstring productTitle;
+  std::wstring windowClass;
+  HMENU trayMenuBar = nullptr;  // menu 129; its first submenu is the tray menu
+  HMENU trayMenu = nullptr;
+  HMENU insertMenuBar = nullptr;
+  HMENU insertMenu = nullptr;
+  HACCEL accelerators = nullptr;
+  HANDLE instanceMutex = nullptr;
+  std::mutex appMutex;
+  UINT taskbarCreated = 0;
+  HWND mainWindow = nullptr;
+  HWND managementDialog = nullptr;
+  std::unique_ptr<Ku> database;
+  std::unique_ptr<protect::ContentProtection> protection;
+  MessageBoxes messages;
+  HousekeepingClock housekeeping;
+  DWORD interfaceClock = 0;
+  DWORD lastDeactivation = 0;
+  HWND savedFocus = nullptr;
+  bool mousePopupPaused = false;
+  int screenWidth = 0;
+  int screenHeight = 0;
+};
+
+App& TheApp();
+
+bool Initialise(HINSTANCE instance);
+bool RegisterMainWindowClass();
+HWND CreateMainWindow();
+HWND CreateManagementDialog(HWND parent);
+void ToggleManagementWindow(std::uint32_t note);
+void TrayAdd(HICON icon);
+void TrayRemove();
+void TraySetIcon(HICON icon);
+void ShowAboutDialog(HWND owner);
+std::wstring Wide(std::u16string_view text);
+
+}  // namespace vellumo::shell

@@ -1,0 +1,62 @@
+// The management window's note list.  Its pages and note commands come with
+// the management window itself; this is the part start-up needs: the list,
+// and showing the window when there is no note at all.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "model/notes.h"
+#include "resources/resource.h"
+#include "shell/app.h"
+
+namespace vellumo::shell {
+
+namespace {
+
+void ReloadNotes(HWND dialog) {
+  App& app = TheApp();
+  HWND list = ::GetDlgItem(dialog, IDC_NOTE_LIST);
+  ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
+  if (!app.database) return;
+  const bool unlocked = app.protection && app.protection->IsUnlocked();
+  for (const std::uint32_t note : model::ListNotes(*app.database)) {
+    const std::u16string name = model::GetNoteDisplayName(*app.database, note);
+    if (model::IsHiddenNoteName(name) && !unlocked) continue;
+    const LRESULT index = ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(name).c_str()));
+    if (index >= 0) ::SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(index), note);
+  }
+  if (::SendMessageW(list, LB_GETCOUNT, 0, 0) == 0 && !::IsWindowVisible(app.mainWindow)) ToggleManagementWindow(0);
+}
+
+INT_PTR CALLBACK ManagementProcedure(HWND dialog, UINT message, WPARAM, LPARAM) noexcept {
+  switch (message) {
+    case WM_INITDIALOG: {
+      HWND tabs = ::GetDlgItem(dialog, IDC_PAGE_TABS);
+      const wchar_t* names[] = {L"主要", L"外观", L"项目"};
+      for (int i = 0; i < 3; ++i) {
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = const_cast<wchar_t*>(names[i]);
+        ::SendMessageW(tabs, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+      }
+      ::PostMessageW(dialog, WM_MGMT_RELOAD, 0, 0);
+      ::PostMessageW(dialog, WM_MGMT_AUTO_OPEN, 0, 0);
+      return TRUE;
+    }
+    case WM_MGMT_RELOAD:
+      ReloadNotes(dialog);
+      return TRUE;
+    case WM_MGMT_FOCUS_FILTER:
+      ::SetFocus(::GetDlgItem(dialog, IDC_FILTER));
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+HWND CreateManagementDialog(HWND parent) {
+  return ::CreateDialogParamW(TheApp().instance, MAKEINTRESOURCEW(IDD_MANAGEMENT), parent, &ManagementProcedure, 0);
+}
+
+}  // namespace vellumo::shell
