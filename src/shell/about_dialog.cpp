@@ -36,12 +36,17 @@ INT_PTR CALLBACK AboutProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM
       std::swprintf(version, 64, L"版本：%u.%u", major, minor);
       ::SetDlgItemTextW(dialog, IDC_ABOUT_VERSION, version);
       ::SetDlgItemTextW(dialog, IDC_ABOUT_TEXT, kUsageText);
+      // Centred over the management window, or over the screen while it is hidden.
+      HWND over = TheApp().mainWindow;
+      if (!::IsWindowVisible(over) || ::IsIconic(over)) over = ::GetDesktopWindow();
       RECT owner, self;
-      ::GetWindowRect(TheApp().mainWindow, &owner);
+      ::GetWindowRect(over, &owner);
       ::GetWindowRect(dialog, &self);
       ::SetWindowPos(dialog, nullptr, (owner.left + owner.right - (self.right - self.left)) / 2,
                      (owner.top + owner.bottom - (self.bottom - self.top)) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-      return TRUE;
+      // Focus on the button, so that the text opens at its top, unselected.
+      ::SetFocus(::GetDlgItem(dialog, IDOK));
+      return FALSE;
     }
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
@@ -58,6 +63,8 @@ INT_PTR CALLBACK AboutProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM
 }  // namespace
 
 void ShowAboutDialog(HWND owner) {
+  // A minimised (hidden) management window would hide the box it owns.
+  if (owner && (!::IsWindowVisible(owner) || ::IsIconic(owner))) owner = nullptr;
   ::DialogBoxParamW(TheApp().instance, MAKEINTRESOURCEW(IDD_ABOUT), owner, &AboutProcedure, 0);
 }
 

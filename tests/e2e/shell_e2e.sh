@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Starts vellumo.exe under Wine on a private Xvfb display, as a user would,
+# each case in a fresh working directory, and checks what it leaves behind.
+# Screenshots are kept in the artefact directory.
+set -uo pipefail
+exe="$1"; poke="$2"; dbtool="$3"; artefacts="$4"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+wine="$here/../../scripts/wine-run.sh"
+export VELLUMO_WINEPREFIX="${VELLUMO_WINEPREFIX:-$(dirname "$artefacts")/wineprefix-e2e}"
+mkdir -p "$artefacts"
+
+display=":$((90 + RANDOM % 100))"
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY="$display"
+passed=0; failed=0
+cleanup() {
+  WINEPREFIX="$VELLUMO_WINEPREFIX" /usr/lib/wine/wineserver -k >/dev/null 2>&1
+  kill "$xvfb" >/dev/null 2>&1
+}
+trap cleanup EXIT
+sleep 1
+
+check() {  # check NAME CONDITION-EXIT-CODE
+  if [ "$2" -eq 0 ]; then passed=$((passed + 1)); echo "ok: $1"; else failed=$((failed + 1)); echo "FAILED: $1"; fi
+}
+
+wait_for() {  # wait_for SECONDS COMMAND...
+  local limit=$(( $(date +%s) + $1 )); shift
+  until "$@" >/dev/null 2>&1; do
+    [ "$(date +%s)" -ge "$limit" ] && return 1
+    sleep 0.5
+  done
+}
+
+window_shown() { xdotool search --onlyvisible --name "$1"; }
+
+new_dir() {
+  local d; d="$(mktemp -d)"; cp "$exe" "$d/vellumo.exe"; echo "$d"
+}
+
+# Boot the prefix once so that start-up times below are the program's own.
+"$wine" cmd /c exit >/dev/null 2>&1
+
+echo "== first start on an empty database, second start, exit from the menu"
+dir="$(new_dir)"
+( cd "$dir" && "$wine" vellumo.exe >/dev/null 2>&1; echo $? > "$dir/exit-code" ) &
+wait_for 60 test -f "$dir/vellumo-00000001.ku"; check "the database files are created" $?
+wait_for 30 window_shown "Vellumo - 管理窗口"; check "an empty database shows the management window" $?
+sleep 1
+import -window root "$artefacts/management-window.png" 2>/dev/null
+(cd "$dir" && timeout 60 "$wine" vellumo.exe >/dev/null 2>&1); second=$?
+check "a second start exits with code 0" "$second"
+test "$(pgrep -fc 'vellumo.exe')" -ge 1; check "the first instance keeps running" $?
+poke() { "$wine" "$poke" "$@" >/dev/null 2>&1; }
+wait_for 30 poke class KorrinVellumo 104; check "the About command reaches the program" $?
+wait_for 20 window_shown "^Vellumo$"; check "the About box opens" $?
+sleep 1
+import -window root "$artefacts/about-box.png" 2>/dev/null
+wait_for 20 poke title Vellumo 1
+wait_for 30 poke class KorrinVellumo 32864; check "the exit command reaches the program" $?
+wait_for 30 test -f "$dir/exit-code"; check "the program ends after 退出(&X)" $?
+test "$(cat "$dir/exit-code" 2>/dev/null)" = "0"; check "with exit code 0" $?
+(cd "$dir" && "$wine" "$dbtool" check >/dev/null 2>&1); check "the database passes vellumo-db check" $?
+rm -rf "$dir"
+
+echo "== a corrupt database is refused and left untouched"
+dir="$(new_dir)"
+head -c 4096 /dev/urandom > "$dir/vellumo-00000001.ku"
+before="$(sha1sum < "$dir/vellumo-00000001.ku")"
+( cd "$dir" && "$wine" vellumo.exe >/dev/null 2>&1; echo $? > "$dir/exit-code" ) &
+wait_for 60 window_shown "^错误$"; check "数据库错误! is shown" $?
+sleep 1
+import -window root "$artefacts/database-error.png" 2>/dev/null
+wait_for 20 poke title 错误 1
+wait_for 30 test -f "$dir/exit-code"; check "the program ends" $?
+test "$(sha1sum < "$dir/vellumo-00000001.ku")" = "$before"; check "the file is untouched" $?
+rm -rf "$dir"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
