@@ -49,6 +49,8 @@ std::span<const CommandSpec> InspectCommands();
 std::span<const CommandSpec> RecordCommands();
 std::span<const CommandSpec> ModelCommands();
 std::span<const CommandSpec> TransferCommands();
+std::span<const CommandSpec> ProtectCommands();
+std::span<const CommandSpec> SyncCommands();
 
 // Commands check their arguments first and open the database afterwards, so
 // that a mistyped command never creates or touches a file.  Returns kExitOk
