@@ -278,5 +278,52 @@ TEST_F(ProtectSyncCommandsTest, EncryptedBodiesAreSealedAsStored) {
   EXPECT_EQ(Trimmed(Ok({"item-hash", note, item})), Hex(sync::ItemHash(sync::ItemFields{title, stored})));
 }
 
+// The item commands take the password too: plain bodies in, encrypted at
+// rest, shown decrypted only with the right password.
+TEST_F(ProtectSyncCommandsTest, ItemCommandsEncryptAndRevealWithThePassword) {
+  Ok({"password-check", ""});
+  Ok({"password-set", "", "pw"});
+  const std::string note = NewNote();
+
+  struct Refusal {
+    std::vector<std::string> args;
+    std::string errPart;
+  };
+  const std::vector<Refusal> refusals = {
+      {{"item-create", note, "t", "<k>secret"}, "give --password"},
+      {{"item-create", note, "t", "<k>secret", "--password", "wrong"}, "wrong password"},
+      {{"item-create", note, "t", "<k>secret", "--password"}, "--password"},
+      {{"item-create", note, "t", "--password", "pw"}, "usage"},
+  };
+  for (const Refusal& r : refusals) {
+    const RunResult result = Run(r.args);
+    EXPECT_NE(result.code, kExitOk) << r.args[3];
+    EXPECT_NE(result.err.find(r.errPart), std::string::npos) << result.err;
+  }
+  EXPECT_EQ(Ok({"items", note}), "") << "nothing was stored by the refused commands";
+
+  const std::string item = Trimmed(Ok({"item-create", note, "登录", "<k>user{TAB}密码{ENTER}", "--password", "pw"}));
+  const std::string plain = Trimmed(Ok({"item-create", "--password", "pw", note, "plain", "<a>typed"}));
+  const std::vector<std::uint8_t> stored = StoredContent(note, item);
+  const auto secretBytes = Utf16LE(u"user");
+  EXPECT_EQ(std::search(stored.begin(), stored.end(), secretBytes.begin(), secretBytes.end()), stored.end())
+      << "the body is not stored in the clear";
+  EXPECT_EQ((stored.size() / 2 - 3) % 8, 0u) << "whole cipher blocks after the tag";
+
+  const std::string shown = Ok({"items", note, "--password", "pw"});
+  EXPECT_NE(shown.find(item + "\t登录\t<k>user{TAB}密码{ENTER}\n"), std::string::npos) << shown;
+  EXPECT_NE(shown.find(plain + "\tplain\t<a>typed\n"), std::string::npos) << shown;
+  const std::string asStored = Ok({"items", note});
+  EXPECT_EQ(asStored.find("user{TAB}"), std::string::npos) << "without the password nothing is decrypted";
+  EXPECT_NE(Run({"items", note, "--password", "nope"}).code, kExitOk);
+
+  Ok({"item-update", note, item, "登录", "<K>new body", "--password", "pw"});
+  EXPECT_NE(Ok({"items", note, "--password", "pw"}).find("\t<K>new body\n"), std::string::npos);
+  const RunResult wrongUpdate = Run({"item-update", note, item, "x", "<k>other", "--password", "bad"});
+  EXPECT_NE(wrongUpdate.code, kExitOk);
+  EXPECT_NE(Ok({"items", note, "--password", "pw"}).find("\t<K>new body\n"), std::string::npos)
+      << "a wrong password changes nothing";
+}
+
 }  // namespace
 }  // namespace vellumo::dbtool

@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "db_tool_internal.h"
+#include "protect_support.h"
 #include "model/appearance.h"
 #include "model/item_operations.h"
 #include "model/items.h"
@@ -171,19 +172,68 @@ int RunNoteSet(CommandContext& context, CommandArgs args) {
   return kExitOk;
 }
 
-int RunItems(CommandContext& context, CommandArgs args) {
+// Takes "--password PW" out of the arguments; the rest must number exactly
+// `count`.
+std::optional<std::vector<std::string>> WithOptionalPassword(CommandContext& context, CommandArgs args,
+                                                             std::size_t count, std::string_view usage,
+                                                             std::optional<std::string>* password, int* rc) {
   std::string error;
-  const auto note = ParseNoteId(args[0], &error);
+  auto rest = TakePasswordOption(args, password, &error);
+  if (!rest) {
+    *rc = ReportError(context, error);
+    return std::nullopt;
+  }
+  if (rest->size() != count) {
+    *rc = ReportError(context, "usage: vellumo-db " + std::string(usage));
+    return std::nullopt;
+  }
+  return rest;
+}
+
+int RunItems(CommandContext& context, CommandArgs allArgs) {
+  std::optional<std::string> password;
+  int rc = kExitOk;
+  const auto args = WithOptionalPassword(context, allArgs, 1, "items NOTE [--password PW]", &password, &rc);
+  if (!args) return rc;
+  std::string error;
+  const auto note = ParseNoteId((*args)[0], &error);
   if (!note) return ReportError(context, error);
-  if (const int rc = OpenWithNote(context, *note); rc != kExitOk) return rc;
+  if (rc = OpenWithNote(context, *note); rc != kExitOk) return rc;
   Ku& db = *context.db;
+  // Without the password, protected bodies are shown as stored: never decrypted.
+  std::optional<ContentUnlock> unlock;
+  if (password) {
+    unlock.emplace(db);
+    if (!unlock->Unlock(*password, false, &error)) return ReportError(context, error);
+  }
   for (const std::uint32_t item : OrderedItemIds(db, *note)) {
     const auto title = ReadValue(db, model::ItemFieldKey(*note, model::item_field::kTitle, item));
     const auto content = ReadValue(db, model::ItemFieldKey(*note, model::item_field::kContent, item));
-    context.out << item << '\t' << EscapedForLine(model::TextFromBytes(title)) << '\t'
-                << EscapedForLine(model::TextFromBytes(content)) << '\n';
+    std::u16string shown = model::TextFromBytes(content);
+    if (unlock && IsProtectedContent(shown)) shown = unlock->ForShow(shown);
+    context.out << item << '\t' << EscapedForLine(model::TextFromBytes(title)) << '\t' << EscapedForLine(shown)
+                << '\n';
   }
   return kExitOk;
+}
+
+// The stored form of a content given in plain text: a protected body is
+// encrypted under the content key the password unlocks.  A protected content
+// without a password is refused rather than stored in the clear.
+std::optional<std::u16string> StoredContent(CommandContext& context, const std::u16string& content,
+                                            const std::optional<std::string>& password, int* rc) {
+  if (!IsProtectedContent(content)) return content;
+  std::string error;
+  if (!password) {
+    *rc = ReportError(context, "a <k> or <K> content is stored encrypted: give --password PW");
+    return std::nullopt;
+  }
+  ContentUnlock unlock(*context.db);
+  if (!unlock.Unlock(*password, true, &error)) {
+    *rc = ReportError(context, error);
+    return std::nullopt;
+  }
+  return unlock.ForStore(content);
 }
 
 // The model shows its own messages; a failure without one still needs a word.
@@ -192,38 +242,56 @@ int ReportCreateFailure(CommandContext& context, const ItemWork& work) {
   return ReportError(context, "the item could not be stored");
 }
 
-int RunItemCreate(CommandContext& context, CommandArgs args) {
+int RunItemCreate(CommandContext& context, CommandArgs allArgs) {
+  std::optional<std::string> password;
+  int rc = kExitOk;
+  const auto args =
+      WithOptionalPassword(context, allArgs, 3, "item-create NOTE TITLE CONTENT [--password PW]", &password, &rc);
+  if (!args) return rc;
   std::string error;
-  const auto note = ParseNoteId(args[0], &error);
+  const auto note = ParseNoteId((*args)[0], &error);
   if (!note) return ReportError(context, error);
-  const auto title = ItemText(args[1], true, &error);
+  const auto title = ItemText((*args)[1], true, &error);
   if (!title) return ReportError(context, error);
-  const auto content = ItemText(args[2], false, &error);
+  const auto content = ItemText((*args)[2], false, &error);
   if (!content) return ReportError(context, error);
   if (title->empty() && content->empty()) return ReportError(context, "an item needs a title or a content");
-  if (const int rc = OpenWithNote(context, *note); rc != kExitOk) return rc;
+  // Without a title the model would name the item after its content.
+  if (title->empty() && IsProtectedContent(*content)) return ReportError(context, "the title must not be empty");
+  if (rc = OpenWithNote(context, *note); rc != kExitOk) return rc;
+  const auto stored = StoredContent(context, *content, password, &rc);
+  if (!stored) return rc;
   ItemWork work(context);
-  const std::uint32_t id = work.ops.CreateItem(*note, *title, *content, true);
+  const std::uint32_t id = work.ops.CreateItem(*note, *title, *stored, true);
   if (id == 0) return ReportCreateFailure(context, work);
   context.out << id << '\n';
   return kExitOk;
 }
 
-int RunItemUpdate(CommandContext& context, CommandArgs args) {
+int RunItemUpdate(CommandContext& context, CommandArgs allArgs) {
+  std::optional<std::string> password;
+  int rc = kExitOk;
+  const auto args = WithOptionalPassword(context, allArgs, 4, "item-update NOTE ITEM TITLE CONTENT [--password PW]",
+                                         &password, &rc);
+  if (!args) return rc;
   std::string error;
-  const auto note = ParseNoteId(args[0], &error);
+  const auto note = ParseNoteId((*args)[0], &error);
   if (!note) return ReportError(context, error);
-  const auto item = ParseU32(args[1], "ITEM", &error);
+  const auto item = ParseU32((*args)[1], "ITEM", &error);
   if (!item) return ReportError(context, error);
-  const auto title = ItemText(args[2], true, &error);
+  const auto title = ItemText((*args)[2], true, &error);
   if (!title) return ReportError(context, error);
   // An item without a title counts as missing everywhere else.
   if (title->empty()) return ReportError(context, "the title must not be empty");
-  const auto content = ItemText(args[3], false, &error);
+  const auto content = ItemText((*args)[3], false, &error);
   if (!content) return ReportError(context, error);
-  if (const int rc = OpenWithNote(context, *note); rc != kExitOk) return rc;
+  if (rc = OpenWithNote(context, *note); rc != kExitOk) return rc;
+  if (!model::ItemExists(*context.db, *note, *item))
+    return ReportError(context, "note " + std::to_string(*note) + " has no item " + std::to_string(*item));
+  const auto stored = StoredContent(context, *content, password, &rc);
+  if (!stored) return rc;
   ItemWork work(context);
-  if (work.ops.UpdateItem(*note, *item, *title, *content) != 0)
+  if (work.ops.UpdateItem(*note, *item, *title, *stored) != 0)
     return ReportError(context, "note " + std::to_string(*note) + " has no item " + std::to_string(*item));
   return kExitOk;
 }
@@ -310,13 +378,17 @@ constexpr CommandSpec kModelCommands[] = {
      "'triggers' the trigger flags (0 removes them).\n"
      "VALUE is decimal or 0x-hexadecimal.",
      3, 3, DatabaseAccess::ReadWrite, &RunNoteSet},
-    {"items", "NOTE", "Lists the items of a note in list order: id, title\n"
+    {"items", "NOTE [--password PW]", "Lists the items of a note in list order: id, title\n"
      "and content, tab-separated; \\t \\n \\r \\\\ and \\xHH\n"
-     "stand for characters that would break the line.",
-     1, 1, DatabaseAccess::ReadOnly, &RunItems},
-    {"item-create", "NOTE TITLE CONTENT", "Creates an item and prints its id.", 3, 3, DatabaseAccess::ReadWrite,
+     "stand for characters that would break the line.\n"
+     "With the password, <k>/<K> bodies are shown decrypted;\n"
+     "without it, as stored.",
+     1, 3, DatabaseAccess::ReadOnly, &RunItems},
+    {"item-create", "NOTE TITLE CONTENT [--password PW]", "Creates an item and prints its id. A <k>/<K>\n"
+     "body is stored encrypted and needs the password.", 3, 5, DatabaseAccess::ReadWrite,
      &RunItemCreate},
-    {"item-update", "NOTE ITEM TITLE CONTENT", "Replaces the title and content of an item.", 4, 4,
+    {"item-update", "NOTE ITEM TITLE CONTENT [--password PW]", "Replaces the title and content of an item; a\n"
+     "<k>/<K> body needs the password.", 4, 6,
      DatabaseAccess::ReadWrite, &RunItemUpdate},
     {"item-delete", "NOTE ITEM", "Deletes an item.", 2, 2, DatabaseAccess::ReadWrite, &RunItemDelete},
     {"appearance", "NOTE", "Prints the appearance a note is shown with, field\n"
