@@ -66,6 +66,7 @@ void TrayAdd(HICON icon);
 void TrayRemove();
 void TraySetIcon(HICON icon);
 void ShowAboutDialog(HWND owner);
+void ShowBackupDirectoryDialog(HWND owner);
 std::wstring Wide(std::u16string_view text);
 
 }  // namespace vellumo::shell

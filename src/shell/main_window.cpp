@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstdio>
 #include <vector>
 
 #include "model/notes.h"
@@ -15,8 +16,31 @@ namespace {
 
 constexpr UINT_PTR kShellTimer = 0;
 
+// For start-up measurements: the milliseconds from process creation to the
+// first tick go to the file VELLUMO_FIRST_TICK_FILE names, when it is set.
+void ReportFirstTick() {
+  wchar_t path[MAX_PATH] = {};
+  if (::GetEnvironmentVariableW(L"VELLUMO_FIRST_TICK_FILE", path, MAX_PATH) == 0) return;
+  FILETIME created, exited, kernel, user, now;
+  if (!::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user)) return;
+  ::GetSystemTimeAsFileTime(&now);
+  auto value = [](const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+  char text[32];
+  const int length = std::snprintf(text, sizeof text, "%llu\n", (value(now) - value(created)) / 10000);
+  HANDLE file = ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  ::WriteFile(file, text, static_cast<DWORD>(length), &written, nullptr);
+  ::CloseHandle(file);
+}
+
 void CALLBACK ShellTick(HWND, UINT, UINT_PTR, DWORD now) noexcept {
   App& app = TheApp();
+  static bool first = true;
+  if (first) {
+    first = false;
+    ReportFirstTick();
+  }
   app.interfaceClock = now;
   const HousekeepingDue due = app.housekeeping.Step(now);
   if (!app.database) return;
@@ -116,6 +140,9 @@ bool OnCommand(HWND window, WORD id) {
       return true;
     case IDM_COMPACT:
       CompactNow(window);
+      return true;
+    case IDM_BACKUP_DIRECTORY:
+      ShowBackupDirectoryDialog(window);
       return true;
     case IDM_BROWSE_BACKUPS:
       BrowseBackups(window);
