@@ -77,5 +77,41 @@ wait_for 30 test -f "$dir/exit-code"; check "the program ends" $?
 test "$(sha1sum < "$dir/vellumo-00000001.ku")" = "$before"; check "the file is untouched" $?
 rm -rf "$dir"
 
+echo "== manual backups keep ten pairs; compaction through the menu"
+dir="$(new_dir)"
+(cd "$dir" && "$wine" "$dbtool" note-create 第一 && "$wine" "$dbtool" item-create 1 标题 "<run>notepad.exe" \
+   && "$wine" "$dbtool" note-create 第二) >/dev/null 2>&1
+( cd "$dir" && VELLUMO_FIRST_TICK_FILE="$dir/first-tick" "$wine" vellumo.exe >/dev/null 2>&1; echo $? > "$dir/exit-code" ) &
+wait_for 60 test -f "$dir/first-tick"; check "the timer runs" $?
+! window_shown "Vellumo - 管理窗口" >/dev/null 2>&1; check "a database with notes starts with only the tray icon" $?
+backup_ok=0
+for round in $(seq 1 11); do
+  wait_for 30 poke class KorrinVellumo 32801 || backup_ok=1
+  wait_for 30 poke title 备份数据库 1 || backup_ok=1
+  wait_for 30 poke title 便利贴 1 || backup_ok=1
+done
+check "eleven manual backups complete" "$backup_ok"
+test -f "$dir/vellumo-00000002.ku.bak" -o -f "$dir/vellumo-00000012.ku.bak"; check "backups are numbered pairs" $?
+test "$(ls "$dir"/*.ku.bak | wc -l)" -eq 10 -a "$(ls "$dir"/*.hs.bak | wc -l)" -eq 10; check "eleven backups leave ten pairs" $?
+test ! -f "$dir/vellumo-00000002.ku.bak"; check "the oldest pair went first" $?
+wait_for 30 poke class KorrinVellumo 32802
+wait_for 30 poke title 整理数据库 1; check "compaction asks first" $?
+wait_for 30 poke title 提示 1
+wait_for 60 test -f "$dir/exit-code"; check "compaction ends the process" $?
+test "$(cat "$dir/exit-code" 2>/dev/null)" = "0"; check "with exit code 0" $?
+test -f "$dir/vellumo-00000002.ku" -a -f "$dir/vellumo-00000002.hs"; check "the compacted pair is written" $?
+rm -f "$dir/exit-code"
+( cd "$dir" && "$wine" vellumo.exe >/dev/null 2>&1; echo $? > "$dir/exit-code" ) &
+wait_for 60 window_shown "^便利贴$"; check "the next start installs it and says so" $?
+import -window root "$artefacts/compaction-installed.png" 2>/dev/null
+wait_for 30 poke title 便利贴 1
+wait_for 30 poke class KorrinVellumo 32864
+wait_for 30 test -f "$dir/exit-code"; check "the program ends" $?
+test ! -f "$dir/vellumo-00000002.ku"; check "number 2 became number 1" $?
+notes="$(cd "$dir" && "$wine" "$dbtool" notes 2>/dev/null | tr -d '\r')"
+echo "$notes" | grep -q "第一" && echo "$notes" | grep -q "第二"; check "every note is still there" $?
+(cd "$dir" && "$wine" "$dbtool" check >/dev/null 2>&1); check "the compacted database passes check" $?
+rm -rf "$dir"
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
