@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <vector>
+
 #include "model/notes.h"
 #include "resources/resource.h"
 #include "shell/app.h"
@@ -18,12 +20,18 @@ void ReloadNotes(HWND dialog) {
   ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
   if (!app.database) return;
   const bool unlocked = app.protection && app.protection->IsUnlocked();
-  for (const std::uint32_t note : model::ListNotes(*app.database)) {
+  const std::vector<std::uint32_t> notes = model::ListNotes(*app.database);
+  // One redraw and one allocation for the whole list, however many notes.
+  ::SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+  ::SendMessageW(list, LB_INITSTORAGE, notes.size(), notes.size() * 64);
+  for (const std::uint32_t note : notes) {
     const std::u16string name = model::GetNoteDisplayName(*app.database, note);
     if (model::IsHiddenNoteName(name) && !unlocked) continue;
     const LRESULT index = ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(name).c_str()));
     if (index >= 0) ::SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(index), note);
   }
+  ::SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+  ::InvalidateRect(list, nullptr, TRUE);
   if (::SendMessageW(list, LB_GETCOUNT, 0, 0) == 0 && !::IsWindowVisible(app.mainWindow)) ToggleManagementWindow(0);
 }
 
