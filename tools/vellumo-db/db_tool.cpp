@@ -25,7 +25,7 @@ constexpr CommandSpec kGeneralCommands[] = {
 std::vector<CommandSpec> AllCommands() {
   std::vector<CommandSpec> all;
   for (auto group : {InspectCommands(), RecordCommands(), ModelCommands(), TransferCommands(),
-                     ProtectCommands(), SyncCommands(), std::span<const CommandSpec>(kGeneralCommands)})
+                     ProtectCommands(), SyncCommands(), MaintenanceCommands(), std::span<const CommandSpec>(kGeneralCommands)})
     all.insert(all.end(), group.begin(), group.end());
   return all;
 }

@@ -51,6 +51,7 @@ std::span<const CommandSpec> ModelCommands();
 std::span<const CommandSpec> TransferCommands();
 std::span<const CommandSpec> ProtectCommands();
 std::span<const CommandSpec> SyncCommands();
+std::span<const CommandSpec> MaintenanceCommands();
 
 // Commands check their arguments first and open the database afterwards, so
 // that a mistyped command never creates or touches a file.  Returns kExitOk
