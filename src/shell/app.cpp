@@ -75,8 +75,14 @@ bool Initialise(HINSTANCE instance) {
   TrayAdd(::LoadIconW(instance, MAKEINTRESOURCEW(IDI_TRAY)));
   ::UpdateWindow(app.mainWindow);
   ::SetWindowPos(app.mainWindow, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  app.later->CreateTooltipWindow(app.mainWindow);
   app.screenWidth = ::GetSystemMetrics(SM_CXSCREEN) - 2;
   app.screenHeight = ::GetSystemMetrics(SM_CYSCREEN) - 2;
+  const std::wstring hotkeyFailures = app.later->RegisterManagementHotkeys(app.mainWindow);
+  if (!hotkeyFailures.empty())
+    ::MessageBoxW(app.mainWindow, hotkeyFailures.substr(0, 1024).c_str(), L"Vellumo", MB_ICONINFORMATION);
+  app.later->SetNoteHotkeys(app.mainWindow, true);
+  app.later->StartSync();
   return true;
 }
 

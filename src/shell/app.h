@@ -29,6 +29,22 @@ class MessageBoxes final : public UserMessages, public model::ModelNotifier {
   void ShowMessage(std::u16string_view text, std::u16string_view caption) override { Show(text, caption); }
 };
 
+// The subsystems that later parts of the program bring: tooltips, global
+// hotkeys, the sync engine, the notes opened at start.  Start-up and exit
+// call them at their places; until a subsystem exists its part does nothing.
+class LaterSubsystems {
+ public:
+  virtual ~LaterSubsystems() = default;
+  virtual void CreateTooltipWindow(HWND /*mainWindow*/) {}
+  // Returns the lines for the management hotkeys that could not be
+  // registered (" 热键注册失败!" each), empty when all were.
+  virtual std::wstring RegisterManagementHotkeys(HWND /*mainWindow*/) { return {}; }
+  virtual void SetNoteHotkeys(HWND /*mainWindow*/, bool /*registered*/) {}
+  virtual void StartSync() {}
+  virtual void StopSync() {}
+  virtual void CloseAllNoteWindows() {}
+};
+
 struct App {
   HINSTANCE instance = nullptr;
   std::wstring productTitle;
@@ -46,6 +62,7 @@ struct App {
   std::unique_ptr<Ku> database;
   std::unique_ptr<protect::ContentProtection> protection;
   MessageBoxes messages;
+  std::unique_ptr<LaterSubsystems> later = std::make_unique<LaterSubsystems>();
   HousekeepingClock housekeeping;
   DWORD interfaceClock = 0;
   DWORD lastDeactivation = 0;

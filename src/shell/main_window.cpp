@@ -169,7 +169,10 @@ LRESULT CALLBACK MainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
       ::SetTimer(window, kShellTimer, 40, &ShellTick);
       return 0;
     case WM_DESTROY:
+      app.later->SetNoteHotkeys(window, false);
+      app.later->CloseAllNoteWindows();
       TrayRemove();
+      app.later->StopSync();
       app.protection.reset();
       app.database.reset();  // closes the files and stamps their times
       ::PostQuitMessage(0);
