@@ -35,7 +35,12 @@ bool FreeSpaceMap::Open(const std::filesystem::path& hsPath) {
 }
 
 void FreeSpaceMap::Close() noexcept {
-  if (view_ && view_->MappedSize() > kPendingOffset) ClearPending();
+  // Leave the 16 bytes zero, as the format expects of a closed file, without
+  // writing (and so stamping) a file that only was read.
+  std::uint8_t pending[16] = {};
+  if (view_ && view_->MappedSize() > kPendingOffset && view_->Read(kPendingOffset, pending, sizeof pending) == 0 &&
+      std::any_of(pending, pending + 16, [](std::uint8_t b) { return b != 0; }))
+    ClearPending();
   view_.reset();
   file_.Close();
   heads_.fill(0);
