@@ -11,7 +11,7 @@ KYiQ8v::KYiQ8v(const platform::File& file, std::uint32_t maxViews, std::uint32_t
   views_.reserve(maxViews_);
   mappedSize_ = file_.Size();
   // An empty file cannot be mapped; the first access grows it.
-  if (!mapping_.Create(file_, 0)) mappedSize_ = mappedSize_ ? mappedSize_ : 0;
+  (void)mapping_.Create(file_, 0);
 }
 
 KYiQ8v::~KYiQ8v() {
