@@ -52,7 +52,12 @@ OpenResult Ku::OpenOpenedFiles(const std::filesystem::path& hsPath) {
         header[10] != kAddressWidth || header[11] != kUnitSize)
       return OpenResult::NotThisFormat;
     if (storedEnd < kNewEndUnit) return OpenResult::NotThisFormat;
-    if (storedEnd * kUnitSize > fileSize) return OpenResult::Truncated;
+    // A process stopped between publishing a new EndUnit and growing the file
+    // leaves EndUnit at most one block beyond a file that is still a whole
+    // number of views long; anything else shorter than EndUnit was cut.
+    const bool grownInSteps = fileSize != 0 && fileSize % KYiQ8v::kDatabaseViewSize == 0;
+    const std::uint64_t tolerance = grownInSteps ? (trie::kMaxValueLength + 1) + kFullNodeSize : 0;
+    if (storedEnd * kUnitSize > fileSize + tolerance) return OpenResult::Truncated;
   }
 
   if (!freeSpace_.Open(hsPath)) return OpenResult::HsUnopenable;
@@ -181,6 +186,10 @@ int Ku::AllocateBlock(std::uint32_t bytes, std::uint64_t* unitAddr) {
     }
   }
   if (endUnit_ + units > kMaxUnitAddr) return kEndUnitOverflow;
+  // The file must reach the new block before the header says it exists, so
+  // that no interruption leaves an EndUnit beyond the end of the file.
+  MarkWritten();
+  if (kuView_->Write((endUnit_ + units) * kUnitSize - 1, nullptr, 1) != 0) return kBlockWriteFailed;
   *unitAddr = endUnit_;
   endUnit_ += units;
   return WriteEndUnit();

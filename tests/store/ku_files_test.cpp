@@ -85,6 +85,16 @@ TEST(KuFiles, ForeignOrTruncatedFilesAreRefusedUntouched) {
       {"cut inside the header", Bytes(real.begin(), real.begin() + 10), OpenResult::Truncated},
       {"cut before EndUnit", Bytes(real.begin(), real.begin() + 2000), OpenResult::Truncated},
   };
+  // EndUnit one block beyond a file of whole views: a process stopped
+  // between the header and the growth.  Such a file opens.
+  {
+    TempDir dir;
+    Bytes grownLate = real;
+    trie::StoreUnitAddr(&grownLate[12], grownLate.size() / 8 + 100);
+    WriteFile(dir / "late.ku", grownLate);
+    Ku ku;
+    EXPECT_EQ(ku.OpenFiles(dir / "late.ku", dir / "late.hs"), OpenResult::Opened);
+  }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
