@@ -261,13 +261,20 @@ int KuTrie::StoreValue(std::uint64_t nodeUnit, const ValueHeader& old, const std
   if (length <= kMaxInlineValue) {
     if (data) std::memcpy(fresh.raw + 2, data, length);
   } else if (oldHasBlock && UnitsFor(oldLength) == UnitsFor(length)) {
-    // Same size class: overwrite in place, and clear what a longer old value
-    // left in the last unit.
+    // Same size class: overwrite in place.  The bytes past the value's length
+    // stay zero at every moment: a longer value is announced before it is
+    // written (its new part is still zero), a shorter one has its old tail
+    // cleared before the header shrinks.
     const std::uint32_t padded = UnitsFor(length) * kUnitSize;
-    int rc = ku_.WriteBytes(oldBlock, 0, data, length);
-    if (rc == 0 && padded > length) rc = ku_.WriteBytes(oldBlock, length, nullptr, padded - length);
-    if (rc != 0) return codes.blockWrite;
     StoreUnitAddr(fresh.raw + 2, oldBlock);
+    if (length >= oldLength) {
+      if (ku_.WriteBytes(nodeUnit, 0, fresh.raw, kValueHeaderSize) != 0) return codes.headerWrite;
+      if (ku_.WriteBytes(oldBlock, 0, data, length) != 0) return codes.blockWrite;
+      return 0;
+    }
+    int rc = ku_.WriteBytes(oldBlock, 0, data, length);
+    if (rc == 0) rc = ku_.WriteBytes(oldBlock, length, nullptr, padded - length);
+    if (rc != 0) return codes.blockWrite;
     releaseOld = false;
   } else {
     // The new block is written and linked before the old one is given up,
