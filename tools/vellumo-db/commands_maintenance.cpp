@@ -5,30 +5,17 @@
 #include "db_tool_internal.h"
 #include "store/backup.h"
 #include "store/ku.h"
+#include "stderr_messages.h"
 #include "text_utf8.h"
 
 namespace vellumo::dbtool {
 
 namespace {
 
-// The routines' message boxes become lines on standard error.
-class ErrorStreamMessages final : public UserMessages {
- public:
-  explicit ErrorStreamMessages(std::ostream& err) : err_(err) {}
-  void Show(std::u16string_view text, std::u16string_view caption) override {
-    err_ << "vellumo-db: " << Utf16ToUtf8ForDisplay(caption) << ": " << Utf16ToUtf8ForDisplay(text) << '\n';
-    ++shown_;
-  }
-  int Shown() const { return shown_; }
-
- private:
-  std::ostream& err_;
-  int shown_ = 0;
-};
 
 int RunBackupCommand(CommandContext& context, CommandArgs) {
   if (const int rc = OpenDatabase(context); rc != kExitOk) return rc;
-  ErrorStreamMessages messages(context.err);
+  StderrMessages messages(context.err);
   const DatabaseNaming naming = NamingOfDatabaseFile(context.kuPath);
   // A database that never had a backup check only starts its clock on the
   // first one; a script asking for a backup wants one now.
@@ -44,7 +31,7 @@ int RunBackupCommand(CommandContext& context, CommandArgs) {
 
 int RunCompactCommand(CommandContext& context, CommandArgs) {
   if (const int rc = OpenDatabase(context); rc != kExitOk) return rc;
-  ErrorStreamMessages messages(context.err);
+  StderrMessages messages(context.err);
   const DatabaseNaming naming = NamingOfDatabaseFile(context.kuPath);
   bool copied = false;
   if (CompactDatabase(*context.db, naming, messages, UnixTimeMs(), [&] { copied = true; }) != 0 || !copied)

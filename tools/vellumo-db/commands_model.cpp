@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "db_tool_internal.h"
+#include "stderr_messages.h"
 #include "protect_support.h"
 #include "model/appearance.h"
 #include "model/item_operations.h"
@@ -19,26 +20,10 @@ namespace vellumo::dbtool {
 
 namespace {
 
-// The model's messages are meant for a message box; here they go to
-// standard error, caption first, in the model's own words.
-class StderrNotifier : public model::ModelNotifier {
- public:
-  explicit StderrNotifier(std::ostream& err) : err_(err) {}
-  void ShowMessage(std::u16string_view text, std::u16string_view caption) override {
-    err_ << "vellumo-db: " << Utf16ToUtf8ForDisplay(caption) << ": " << Utf16ToUtf8ForDisplay(text) << '\n';
-    shown_ = true;
-  }
-  bool Shown() const { return shown_; }
-
- private:
-  std::ostream& err_;
-  bool shown_ = false;
-};
-
 // The item operations with the tool's notifier and no sync engine.
 struct ItemWork {
   explicit ItemWork(CommandContext& context) : notifier(context.err), ops(*context.db, notifier, sync, appMutex) {}
-  StderrNotifier notifier;
+  StderrMessages notifier;
   model::ItemSyncHooks sync;
   std::mutex appMutex;
   model::ItemOperations ops;

@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "db_tool_internal.h"
+#include "stderr_messages.h"
 #include "model/item_operations.h"
 #include "model/items.h"
 #include "model/notes.h"
@@ -112,19 +113,7 @@ int RunRecover(CommandContext& context, CommandArgs args) {
   return kExitOk;
 }
 
-class StderrNotifier : public model::ModelNotifier {
- public:
-  explicit StderrNotifier(std::ostream& err) : err_(err) {}
-  void ShowMessage(std::u16string_view text, std::u16string_view caption) override {
-    err_ << "vellumo-db: " << Utf16ToUtf8ForDisplay(caption) << ": " << Utf16ToUtf8ForDisplay(text) << '\n';
-    shown_ = true;
-  }
-  bool Shown() const { return shown_; }
 
- private:
-  std::ostream& err_;
-  bool shown_ = false;
-};
 
 // Splits off --password, which these commands cannot do without.
 std::optional<std::vector<std::string>> ArgsWithPassword(CommandArgs args, std::string_view command,
@@ -175,7 +164,7 @@ int RunItemCreateSecret(CommandContext& context, CommandArgs args) {
   if (!unlock.Unlock(password, true, &error)) return ReportError(context, error);
   const std::u16string content = unlock.ForStore(std::u16string(tag.begin(), tag.end()) + *body);
 
-  StderrNotifier notifier(context.err);
+  StderrMessages notifier(context.err);
   model::ItemSyncHooks sync;
   std::mutex appMutex;
   model::ItemOperations ops(db, notifier, sync, appMutex);
