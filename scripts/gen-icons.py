@@ -1,10 +1,17 @@
 #!/usr/bin/env python3
 """Draws Vellumo's icons and writes them as .ico files into src/resources/.
 
-Every icon is the same sticky note (a square sheet with a folded corner and
-ruled lines) in 16 and 32 pixels; the variants differ only in colour and in a
-small mark in the lower right, so they read as one family at 16 px.  Run it
+Every icon but one is the same sticky note (a square sheet with a folded
+corner and ruled lines) in 16 and 32 pixels; the variants differ only in
+colour and in a small mark in the lower right, so they read as one family at
+16 px.  The exception is the shell fallback, drawn for files the shell has no
+icon for: a plain document page, so that it does not pass for a note.  Run it
 again after changing a shape; the output is deterministic.
+
+The item icons are a table in the program (plain text is the tray icon):
+131 open, 132 paste, 133 encrypted sequence, 134 command line, 135 shell
+fallback, 136 key sequence; src/resources/vellumo.rc binds the files below
+to those numbers.
 """
 import os
 import struct
@@ -20,8 +27,8 @@ ICONS = [
     ("kind_paste.ico", (150, 220, 140), "lines"),
     ("kind_secret.ico", (240, 140, 140), "lock"),
     ("kind_command.ico", (70, 70, 80), "prompt"),
+    ("kind_shell.ico", (255, 255, 255), "file"),
     ("kind_keys.ico", (200, 160, 240), "keys"),
-    ("kind_plain.ico", (250, 240, 200), None),
 ]
 
 OUTLINE = (90, 70, 20)
@@ -31,7 +38,39 @@ def shade(c, f):
     return tuple(max(0, min(255, int(v * f))) for v in c)
 
 
+def draw_file(size, sheet):
+    """A document page: taller than wide, its corner folded at the top right."""
+    px = [[(0, 0, 0, 0)] * size for _ in range(size)]
+    s = size / 16.0
+    edge = (110, 110, 120)
+    lo_x, hi_x = int(2 * s), size - int(2 * s)
+    lo_y, hi_y = 0, size
+    fold = int(4 * s)
+    for y in range(lo_y, hi_y):
+        for x in range(lo_x, hi_x):
+            # The corner above the fold's diagonal is cut off the page.
+            if x >= hi_x - fold and y < fold and (x - (hi_x - fold)) > y:
+                continue
+            border = x in (lo_x, hi_x - 1) or y in (lo_y, hi_y - 1)
+            px[y][x] = (*(edge if border else sheet), 255)
+    for i in range(fold):
+        # The diagonal and the folded-down flap below it.
+        px[i][hi_x - fold + i] = (*edge, 255)
+        px[fold - 1][hi_x - fold + i] = (*edge, 255)
+        px[i][hi_x - fold] = (*edge, 255)
+        for x in range(hi_x - fold + 1, hi_x - fold + i):
+            px[i][x] = (*shade(sheet, 0.85), 255)
+    line = (170, 170, 180)
+    for row in (7, 10, 13):
+        y = int(row * s)
+        for x in range(int(4 * s), size - int(4 * s)):
+            px[y][x] = (*line, 255)
+    return px
+
+
 def draw(size, sheet, mark):
+    if mark == "file":
+        return draw_file(size, sheet)
     px = [[(0, 0, 0, 0)] * size for _ in range(size)]
     s = size / 16.0
 
