@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include "notes/note_host.h"
+#include "notes/note_window.h"
+#include "notes/trigger_notes.h"
 #include "resources/resource.h"
 #include "store/database_path.h"
 
@@ -10,6 +13,15 @@ namespace vellumo::shell {
 App& TheApp() {
   static App app;
   return app;
+}
+
+void ShellActionPerformer::OpenNotesForTrigger(std::uint32_t triggerCode) {
+  App& app = TheApp();
+  if (!app.database) return;
+  auto held = [](int key) { return (::GetAsyncKeyState(key) & 0x8000) != 0; };
+  const notes::HeldModifiers modifiers{held(VK_SHIFT), held(VK_CONTROL), held(VK_MENU)};
+  for (const std::uint32_t note : notes::NotesOpenedBy(*app.database, triggerCode, modifiers))
+    (void)notes::OpenNoteWindow(note);
 }
 
 std::wstring Wide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
@@ -78,6 +90,16 @@ bool Initialise(HINSTANCE instance) {
   app.later->CreateTooltipWindow(app.mainWindow);
   app.screenWidth = ::GetSystemMetrics(SM_CXSCREEN) - 2;
   app.screenHeight = ::GetSystemMetrics(SM_CYSCREEN) - 2;
+  notes::NoteHost& host = notes::Host();
+  host.instance = instance;
+  host.database = app.database.get();
+  host.protection = app.protection.get();
+  host.appMutex = &app.appMutex;
+  host.mainWindow = app.mainWindow;
+  host.managementDialog = app.managementDialog;
+  host.interfaceClock = ::GetTickCount();
+  host.screenWidth = app.screenWidth;
+  host.screenHeight = app.screenHeight;
   const std::wstring hotkeyFailures = app.later->RegisterManagementHotkeys(app.mainWindow);
   if (!hotkeyFailures.empty())
     ::MessageBoxW(app.mainWindow, hotkeyFailures.substr(0, 1024).c_str(), L"Vellumo", MB_ICONINFORMATION);

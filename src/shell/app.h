@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "actions/action_queue.h"
 #include "model/notifier.h"
 #include "protect/content_key.h"
 #include "shell/housekeeping.h"
@@ -42,7 +43,12 @@ class LaterSubsystems {
   virtual void SetNoteHotkeys(HWND /*mainWindow*/, bool /*registered*/) {}
   virtual void StartSync() {}
   virtual void StopSync() {}
-  virtual void CloseAllNoteWindows() {}
+};
+
+// Carries out what queued actions ask of the program's windows.
+class ShellActionPerformer final : public actions::ActionPerformer {
+ public:
+  void OpenNotesForTrigger(std::uint32_t triggerCode) override;
 };
 
 struct App {
@@ -63,6 +69,8 @@ struct App {
   std::unique_ptr<protect::ContentProtection> protection;
   MessageBoxes messages;
   std::unique_ptr<LaterSubsystems> later = std::make_unique<LaterSubsystems>();
+  ShellActionPerformer actionPerformer;
+  actions::ActionQueue actionQueue{actionPerformer};
   HousekeepingClock housekeeping;
   DWORD interfaceClock = 0;
   DWORD lastDeactivation = 0;

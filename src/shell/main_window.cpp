@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "model/notes.h"
+#include "notes/note_host.h"
+#include "notes/note_window.h"
 #include "resources/resource.h"
 #include "shell/app.h"
 
@@ -42,6 +44,9 @@ void CALLBACK ShellTick(HWND, UINT, UINT_PTR, DWORD now) noexcept {
     ReportFirstTick();
   }
   app.interfaceClock = now;
+  notes::Host().interfaceClock = now;
+  app.actionQueue.StepActions();
+  notes::ReapClosedWindows();
   const HousekeepingDue due = app.housekeeping.Step(now);
   if (!app.database) return;
   if (due.releaseViews) app.database->ReleaseViews();
@@ -170,7 +175,7 @@ LRESULT CALLBACK MainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
       return 0;
     case WM_DESTROY:
       app.later->SetNoteHotkeys(window, false);
-      app.later->CloseAllNoteWindows();
+      notes::CloseAllNoteWindows();
       TrayRemove();
       app.later->StopSync();
       app.protection.reset();
@@ -195,6 +200,8 @@ LRESULT CALLBACK MainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
     case WM_DISPLAYCHANGE:
       app.screenWidth = LOWORD(lParam) - 2;
       app.screenHeight = HIWORD(lParam) - 2;
+      notes::Host().screenWidth = app.screenWidth;
+      notes::Host().screenHeight = app.screenHeight;
       return 0;
     case WM_NCLBUTTONDOWN:
     case WM_NCRBUTTONDOWN:

@@ -4,9 +4,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdio>
 #include <vector>
 
 #include "model/notes.h"
+#include "notes/icon_cache.h"
 #include "resources/resource.h"
 #include "shell/app.h"
 
@@ -35,7 +37,16 @@ void ReloadNotes(HWND dialog) {
   if (::SendMessageW(list, LB_GETCOUNT, 0, 0) == 0 && !::IsWindowVisible(app.mainWindow)) ToggleManagementWindow(0);
 }
 
-INT_PTR CALLBACK ManagementProcedure(HWND dialog, UINT message, WPARAM, LPARAM) noexcept {
+void ClearIconCacheAndReport(HWND dialog) {
+  App& app = TheApp();
+  if (!app.database) return;
+  const std::uint32_t removed = notes::ClearIconCache(*app.database);
+  wchar_t text[64];
+  std::swprintf(text, 64, L"共 %d 个图标缓存已清理。", static_cast<int>(removed));
+  ::MessageBoxW(dialog, text, L"完成", MB_OK);
+}
+
+INT_PTR CALLBACK ManagementProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) noexcept {
   switch (message) {
     case WM_INITDIALOG: {
       HWND tabs = ::GetDlgItem(dialog, IDC_PAGE_TABS);
@@ -53,6 +64,17 @@ INT_PTR CALLBACK ManagementProcedure(HWND dialog, UINT message, WPARAM, LPARAM) 
     case WM_MGMT_RELOAD:
       ReloadNotes(dialog);
       return TRUE;
+    case WM_MGMT_AUTO_OPEN: {
+      const std::uint8_t programStart[4] = {actions::kProgramStartTrigger, 0, 0, 0};
+      (void)TheApp().actionQueue.QueueAction(actions::ActionKind::OpenByTrigger, programStart);
+      return TRUE;
+    }
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDM_CLEAR_ICON_CACHE) {
+        ClearIconCacheAndReport(dialog);
+        return TRUE;
+      }
+      return FALSE;
     case WM_MGMT_FOCUS_FILTER:
       ::SetFocus(::GetDlgItem(dialog, IDC_FILTER));
       return TRUE;

@@ -1,0 +1,36 @@
+#include "notes/note_open_probe.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace vellumo::notes {
+
+namespace {
+
+LARGE_INTEGER openStart{};
+
+}  // namespace
+
+void MarkNoteOpenStart() { ::QueryPerformanceCounter(&openStart); }
+
+void ReportFirstPaint(std::uint32_t note) {
+  static const bool enabled = ::GetEnvironmentVariableW(L"VELLUMO_NOTE_OPEN_TIMING_FILE", nullptr, 0) > 0;
+  if (!enabled) return;
+  LARGE_INTEGER now{}, frequency{};
+  ::QueryPerformanceCounter(&now);
+  ::QueryPerformanceFrequency(&frequency);
+  const long long micros = (now.QuadPart - openStart.QuadPart) * 1000000 / frequency.QuadPart;
+  wchar_t path[MAX_PATH] = {};
+  ::GetEnvironmentVariableW(L"VELLUMO_NOTE_OPEN_TIMING_FILE", path, MAX_PATH);
+  HANDLE file = ::CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  char line[48];
+  const int length = std::snprintf(line, sizeof line, "%u %lld\n", note, micros);
+  DWORD written = 0;
+  ::WriteFile(file, line, static_cast<DWORD>(length), &written, nullptr);
+  ::CloseHandle(file);
+}
+
+}  // namespace vellumo::notes

@@ -1,0 +1,110 @@
+#pragma once
+// KIzMTk: the borderless, always-on-top, never-activated panel window that
+// shows one note.  All its drawing goes to frameBuffer; the screen only ever
+// receives copies of it.
+#include <windows.h>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "model/appearance.h"
+#include "notes/gdi_handle.h"
+#include "notes/note_layout.h"
+
+namespace vellumo::notes {
+
+inline constexpr UINT WM_NOTE_ARMCLOSE = WM_USER + 1;
+inline constexpr UINT WM_NOTE_DROPITEM = WM_USER + 2;
+inline constexpr UINT WM_NOTE_RELAYOUT = WM_USER + 3;
+inline constexpr UINT WM_NOTE_DRAGOVER = WM_USER + 9;
+// To the management dialog: the items of a note changed.
+inline constexpr UINT WM_NOTES_CHANGED = WM_USER + 6;
+// To the main window: open the password dialog.
+inline constexpr WORD kOpenPasswordDialogCommand = 32794;
+
+inline constexpr int kCellItemEntries = 4098;
+
+class KIzMTk {
+ public:
+  KIzMTk();
+  virtual ~KIzMTk();
+  KIzMTk(const KIzMTk&) = delete;
+  KIzMTk& operator=(const KIzMTk&) = delete;
+
+  // The creation steps after the object joined NoteWindowList.  False when
+  // the window could not be made; the opener then deletes the object.
+  bool Create(std::uint32_t note, const model::AppearanceBlock* parentBlock);
+  void Hide();
+  void StoreGeometry();
+
+  void Relayout(int width, int height);
+  void Repage();
+  void DrawCell(int index, bool highlighted);
+  void DrawEdgeButton(int id, int state);
+  int CellFromPoint(int x, int y) const;
+
+  static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+
+  HWND hwnd = nullptr;
+  int pressMode = 0;
+  int draggingOut = 0;
+  std::array<int, 4> pressRect{};  // left, top, width, height
+  int clientWidth = 0, clientHeight = 0;
+  POINT pressPoint{};
+  DWORD pressTick = 0;
+  DWORD emptyClickTick = 0;
+  int ncHitCode = 0;
+  int hoverState = 2;
+  int collapseMode = 0;
+  int cellUnderPointer = -1;
+  int highlightedCell = -1;
+  int hoveredButton = -1;
+  int overScrollbar = 0;
+  DWORD leaveTick = 0;
+  int keepOpen = 0;
+  int hoverScroll = 0;
+  BackBuffer frameBuffer;
+  FontHandle titleFont, itemFont;  // empty when the shared DefaultFont is used
+  int cellWidth = 0, cellHeight = 0;
+  BrushHandle backgroundBrush, selectedBrush, titleBrush, scrollbarBrush, borderBrush;
+  int closed = 0;
+  BackBuffer cellBuffer;
+  PixelRect scrollTrack{};
+  std::unique_ptr<std::uint32_t[]> cellItems;
+  int cellCount = 0;
+  int pageCount = 0, columns = 1, rows = 1, scrollPos = 0, scrollMax = 0;
+  model::AppearanceBlock appearance;
+  std::uint32_t noteId = 0;
+
+ private:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void PaintFromFrame(HDC target, const RECT& area);
+  void Invalidate(const PixelRect& area);
+  void DrawScrollbar();
+  NoteGeometry Geometry(int width, int height) const;
+  int Appearance16(std::size_t offset) const { return appearance.I16(offset); }
+  bool Behaviour(std::uint32_t flag) const {
+    return (appearance.U32(model::AppearanceBlock::kBehaviourFlags) & flag) != 0;
+  }
+  bool Layout(std::uint16_t flag) const { return (appearance.U16(model::AppearanceBlock::kLayoutFlags) & flag) != 0; }
+  HFONT FontFor(const FontHandle& own) const;
+
+  NoteGeometry geometry_;
+  bool painted_ = false;
+};
+
+// Opening and closing, for every part of the program.
+inline constexpr int kMaxNoteWindows = 256;
+std::int64_t OpenNoteWindow(std::uint32_t note);
+std::int64_t OpenNoteWindowInheriting(HWND parent, std::uint32_t note);
+void OpenNoteFrom(std::uint32_t note, std::uint32_t sourceNote);
+void CloseNoteWindows(std::uint32_t note);
+void CloseAllNoteWindows();
+void NotifyNoteChanged(std::uint32_t note);
+KIzMTk* FindNoteWindow(HWND window);
+// From ShellTick: destroys hidden windows, runs the auto-hide check of the others.
+void ReapClosedWindows();
+std::size_t NoteWindowCount();
+
+}  // namespace vellumo::notes

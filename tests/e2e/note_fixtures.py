@@ -1,0 +1,100 @@
+#!/usr/bin/env python3
+"""Writes vellumo-db import documents with notes that open at program start.
+
+  note_fixtures.py appearances  -> own block, note scheme, default scheme
+  note_fixtures.py legacy       -> legacy fields, 0 / 10 / 4096 items, a hidden note
+  note_fixtures.py timing N     -> one note of N items opened at start
+
+Every note remembers its position, so a screenshot can be checked at known
+places.  Colours are COLORREF values (0x00BBGGRR); the checks in
+shell_e2e.sh read the same constants from `colours`.
+"""
+import json
+import struct
+import sys
+
+AT_START = 0x8000
+REMEMBER_POSITION = 0x04
+COLUMN_MAJOR, TEXT_RIGHT = 0x1, 0x2
+NO_ICON_TEXT = 0x20
+
+# name -> (title bar, background, border, scroll thumb) as 0xRRGGBB for the checks
+colours = {
+    "own": (0xC03030, 0xFFF8D0, 0x2040C0, 0x30A030),
+    "scheme": (0x3060C0, 0xE0F0FF, 0x000000, 0xC06000),
+    "default": (0x30A050, 0xE8FFE8, 0x800080, 0x000000),
+}
+
+
+def colorref(rgb):
+    r, g, b = (rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF
+    return r | (g << 8) | (b << 16)
+
+
+def block(title_bar, colour_set, layout, behaviour, item_width, item_height, icon_size):
+    title, background, border, scrollbar = colours[colour_set]
+    b = bytearray(192)
+    struct.pack_into("<HHHHHHHH", b, 0, title_bar, 3, icon_size, layout, item_height, item_width, 255, 255)
+    struct.pack_into("<I", b, 16, behaviour | REMEMBER_POSITION)
+    struct.pack_into("<IIIIIII", b, 20, colorref(title), colorref(0xFFFFFF), colorref(background),
+                     colorref(0xFFA060), colorref(scrollbar), colorref(border), colorref(0x000000))
+    struct.pack_into("<hh", b, 48, 12, 12)
+    struct.pack_into("<I", b, 116, colorref(0xFFFFFF))
+    return b.hex().upper()
+
+
+def items(count, prefix="项目"):
+    contents = ["<run>C:\\windows\\notepad.exe", "纯文本", "<open>1", "<cmd>dir", "<v>粘贴"]
+    return [{"id": i + 1, "title": "%03d|%s%d" % (i + 1, prefix, i + 1), "content": contents[i % len(contents)]}
+            for i in range(count)]
+
+
+def note(note_id, name, x, y, width, height, item_list, **extra):
+    fields = {"WindowX": x, "WindowY": y, "WindowWidth": width, "WindowHeight": height,
+              "ItemIdCounter": len(item_list)}
+    fields.update(extra.pop("fields", {}))
+    n = {"id": note_id, "name": name, "fields": fields, "triggers": AT_START, "items": item_list}
+    n.update(extra)
+    return n
+
+
+def appearances():
+    return {
+        "format": "vellumo-db export", "version": 1,
+        "schemes": {"蓝色": block(20, "scheme", COLUMN_MAJOR, 0, 60, 60, 32),
+                    "绿色": block(16, "default", TEXT_RIGHT, NO_ICON_TEXT, 120, 24, 16)},
+        "defaultScheme": "绿色",
+        "notes": [
+            note(1, "自有外观", 20, 20, 220, 200, items(10),
+                 ownAppearance=block(24, "own", TEXT_RIGHT, 0, 120, 24, 16)),
+            note(2, "方案外观", 300, 20, 220, 200, items(10), schemeName="蓝色"),
+            note(3, "默认方案", 580, 20, 220, 200, items(10)),
+        ],
+    }
+
+
+def legacy():
+    legacy_fields = {"LegacyRememberPosition": 1}
+    return {
+        "format": "vellumo-db export", "version": 1, "schemes": {},
+        "notes": [
+            note(1, "旧字段", 20, 20, 220, 200, items(10),
+                 fields=dict(legacy_fields, LegacyTextRight=1, LegacyItemWidth=120, LegacyItemHeight=24,
+                             LegacyIconSize=16)),
+            note(2, "空便利贴", 300, 20, 160, 120, [], fields=legacy_fields),
+            note(3, "大便利贴", 500, 20, 300, 400, items(4096), fields=legacy_fields),
+            note(4, "!隐藏", 850, 20, 160, 160, items(3), fields=legacy_fields),
+        ],
+    }
+
+
+def timing(count):
+    return {"format": "vellumo-db export", "version": 1, "schemes": {},
+            "notes": [note(1, "计时", 100, 100, 300, 400, items(count), fields={"LegacyRememberPosition": 1})]}
+
+
+if __name__ == "__main__":
+    kind = sys.argv[1]
+    document = {"appearances": appearances, "legacy": legacy}.get(kind)
+    document = document() if document else timing(int(sys.argv[2]))
+    json.dump(document, sys.stdout, ensure_ascii=False, indent=1)
