@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes vellumo-db import documents with notes that open at program start.
 
-  note_fixtures.py appearances  -> own block, note scheme, default scheme
+  note_fixtures.py appearances PROGRAM -> own block, note scheme, default scheme
   note_fixtures.py legacy       -> legacy fields, 0 / 10 / 4096 items, a hidden note
   note_fixtures.py timing N     -> one note of N items opened at start
 
@@ -43,8 +43,8 @@ def block(title_bar, colour_set, layout, behaviour, item_width, item_height, ico
     return b.hex().upper()
 
 
-def items(count, prefix="项目"):
-    contents = ["<run>C:\\windows\\notepad.exe", "纯文本", "<open>1", "<cmd>dir", "<v>粘贴"]
+def items(count, prefix="项目", program="C:\\windows\\notepad.exe"):
+    contents = ["<run>" + program, "纯文本", "<open>1", "<cmd>dir", "<v>粘贴"]
     return [{"id": i + 1, "title": "%03d|%s%d" % (i + 1, prefix, i + 1), "content": contents[i % len(contents)]}
             for i in range(count)]
 
@@ -58,14 +58,14 @@ def note(note_id, name, x, y, width, height, item_list, **extra):
     return n
 
 
-def appearances():
+def appearances(program):
     return {
         "format": "vellumo-db export", "version": 1,
         "schemes": {"蓝色": block(20, "scheme", COLUMN_MAJOR, 0, 60, 60, 32),
                     "绿色": block(16, "default", TEXT_RIGHT, NO_ICON_TEXT, 120, 24, 16)},
         "defaultScheme": "绿色",
         "notes": [
-            note(1, "自有外观", 20, 20, 220, 200, items(10),
+            note(1, "自有外观", 20, 20, 220, 200, items(10, program=program),
                  ownAppearance=block(24, "own", TEXT_RIGHT, 0, 120, 24, 16)),
             note(2, "方案外观", 300, 20, 220, 200, items(10), schemeName="蓝色"),
             note(3, "默认方案", 580, 20, 220, 200, items(10)),
@@ -95,6 +95,10 @@ def timing(count):
 
 if __name__ == "__main__":
     kind = sys.argv[1]
-    document = {"appearances": appearances, "legacy": legacy}.get(kind)
-    document = document() if document else timing(int(sys.argv[2]))
+    if kind == "appearances":
+        document = appearances(sys.argv[2])
+    elif kind == "legacy":
+        document = legacy()
+    else:
+        document = timing(int(sys.argv[2]))
     json.dump(document, sys.stdout, ensure_ascii=False, indent=1)

@@ -2,7 +2,9 @@
 // the way a menu choice would arrive.
 //   post-command class PREFIX ID   windows whose class name starts with PREFIX
 //   post-command title TITLE ID    windows whose title is TITLE (e.g. a message box)
-// Exit code 0 when at least one window received it, 1 otherwise.
+//   post-command text TITLE        prints, in UTF-8, the texts of the controls in
+//                                  the windows titled TITLE (a message box's text)
+// Exit code 0 when at least one window received it (or was read), 1 otherwise.
 #include <windows.h>
 
 #include <cwchar>
@@ -27,9 +29,29 @@ BOOL CALLBACK Visit(HWND window, LPARAM context) {
   return TRUE;
 }
 
+BOOL CALLBACK PrintChildText(HWND child, LPARAM) {
+  wchar_t text[1024] = {};
+  const int length = ::GetWindowTextW(child, text, 1024);
+  if (length <= 0) return TRUE;
+  char utf8[4096];
+  const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text, length, utf8, sizeof utf8 - 1, nullptr, nullptr);
+  utf8[bytes] = '\n';
+  DWORD written = 0;
+  ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), utf8, static_cast<DWORD>(bytes + 1), &written, nullptr);
+  return TRUE;
+}
+
+int PrintTexts(const wchar_t* title) {
+  int found = 0;
+  for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, nullptr, title)) != nullptr; ++found)
+    ::EnumChildWindows(w, &PrintChildText, 0);
+  return found > 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  if (argc == 3 && std::wcscmp(argv[1], L"text") == 0) return PrintTexts(argv[2]);
   if (argc != 4) return 2;
   Search s{std::wcscmp(argv[1], L"class") == 0, argv[2], static_cast<WPARAM>(std::wcstoul(argv[3], nullptr, 10))};
   ::EnumWindows(&Visit, reinterpret_cast<LPARAM>(&s));
