@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "notes/item_tooltip.h"
 #include "notes/note_host.h"
 #include "notes/note_window.h"
 #include "notes/trigger_notes.h"
@@ -87,7 +88,7 @@ bool Initialise(HINSTANCE instance) {
   TrayAdd(::LoadIconW(instance, MAKEINTRESOURCEW(IDI_TRAY)));
   ::UpdateWindow(app.mainWindow);
   ::SetWindowPos(app.mainWindow, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  app.later->CreateTooltipWindow(app.mainWindow);
+  (void)notes::CreateItemTooltip(instance);
   app.screenWidth = ::GetSystemMetrics(SM_CXSCREEN) - 2;
   app.screenHeight = ::GetSystemMetrics(SM_CYSCREEN) - 2;
   notes::NoteHost& host = notes::Host();

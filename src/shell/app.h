@@ -30,13 +30,12 @@ class MessageBoxes final : public UserMessages, public model::ModelNotifier {
   void ShowMessage(std::u16string_view text, std::u16string_view caption) override { Show(text, caption); }
 };
 
-// The subsystems that later parts of the program bring: tooltips, global
-// hotkeys, the sync engine, the notes opened at start.  Start-up and exit
+// The subsystems that later parts of the program bring: global hotkeys and
+// the sync engine.  Start-up and exit
 // call them at their places; until a subsystem exists its part does nothing.
 class LaterSubsystems {
  public:
   virtual ~LaterSubsystems() = default;
-  virtual void CreateTooltipWindow(HWND /*mainWindow*/) {}
   // Returns the lines for the management hotkeys that could not be
   // registered (" 热键注册失败!" each), empty when all were.
   virtual std::wstring RegisterManagementHotkeys(HWND /*mainWindow*/) { return {}; }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/notes.h"
+#include "notes/item_tooltip.h"
 #include "notes/note_host.h"
 #include "notes/note_window.h"
 #include "resources/resource.h"
@@ -176,6 +177,7 @@ LRESULT CALLBACK MainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
     case WM_DESTROY:
       app.later->SetNoteHotkeys(window, false);
       notes::CloseAllNoteWindows();
+      notes::DestroyItemTooltip();
       TrayRemove();
       app.later->StopSync();
       app.protection.reset();
