@@ -8,15 +8,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 cmake --preset win64 >/dev/null && cmake --build --preset win64 -j2 --target vellumo post-command vellumo-db >/dev/null
-wine="$root/scripts/wine-run.sh"
-export VELLUMO_WINEPREFIX="$root/build/wineprefix-measure"
-display=":$((190 + RANDOM % 50))"
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY="$display"
-work="$(mktemp -d)"
-trap 'WINEPREFIX="$VELLUMO_WINEPREFIX" /usr/lib/wine/wineserver -k >/dev/null 2>&1; kill $xvfb; rm -rf "$work"' EXIT
-"$wine" cmd /c exit >/dev/null 2>&1
+source "$root/scripts/measure-common.sh"
 
 for count in 10 4096; do
   mkdir -p "$work/$count"
@@ -33,15 +25,11 @@ run_once() {  # run_once DIR -> microseconds from OpenNoteWindow to the first pa
   local program=$!
   local waited=0
   until [ -s "$dir/timing" ] || [ $waited -ge 600 ]; do sleep 0.1; waited=$((waited + 1)); done
-  for _ in $(seq 1 100); do
-    "$wine" build/win64/tests/e2e/post-command.exe class KorrinVellumo 32864 >/dev/null 2>&1 && break
-    sleep 0.2
-  done
+  stop_program
   wait "$program"
   awk 'NR==1{print $2}' "$dir/timing"
 }
 
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 declare -A result
 for count in 10 4096; do
   run_once "$work/$count" >/dev/null  # fills the icon cache
