@@ -62,15 +62,10 @@ bool IconOk(const IconBits& icon) {
 }  // namespace
 
 std::vector<std::uint8_t> IconCacheEntryKey(std::u16string_view path, std::uint32_t index, int sizePx) {
-  std::vector<std::uint8_t> key;
-  const std::size_t pathBytes = std::min(path.size() * 2, kIconCacheMaxPathBytes);
-  key.reserve(2 + pathBytes + 4);
-  key.push_back(model::kIconCacheKind);
-  key.push_back(sizePx > kSmallIconMaxPx ? kIconCacheSizeLarge : kIconCacheSizeSmall);
-  for (std::size_t i = 0; i < pathBytes / 2; ++i) {
-    key.push_back(static_cast<std::uint8_t>(path[i]));
-    key.push_back(static_cast<std::uint8_t>(path[i] >> 8));
-  }
+  std::vector<std::uint8_t> key{model::kIconCacheKind,
+                                 sizePx > kSmallIconMaxPx ? kIconCacheSizeLarge : kIconCacheSizeSmall};
+  const std::vector<std::uint8_t> pathBytes = model::TextBytes(path.substr(0, kIconCacheMaxPathBytes / 2));
+  key.insert(key.end(), pathBytes.begin(), pathBytes.end());
   model::AppendU32LE(key, index);
   return key;
 }

@@ -6,18 +6,18 @@ namespace vellumo::notes {
 
 namespace {
 
-struct EdgeButtonSpec {
+struct EdgeButtonAnchor {
   int id, x, y, glyphColumn;  // negative x from the right edge, negative y from the bottom
 };
-constexpr EdgeButtonSpec kEdgeButtons[] = {
+constexpr EdgeButtonAnchor kEdgeButtons[] = {
     {kCloseButton, -13, 5, 0}, {kResizeGrip, -13, -13, 33}, {kPageUpButton, -13, -34, 11}, {kPageDownButton, -13, -23, 22}};
 
 // The close glyph's bottom edge.
 constexpr int kCloseGlyphBottom = 16;
 
-const EdgeButtonSpec* FindEdgeButton(int id) {
-  for (const EdgeButtonSpec& spec : kEdgeButtons)
-    if (spec.id == id) return &spec;
+const EdgeButtonAnchor* FindEdgeButton(int id) {
+  for (const EdgeButtonAnchor& anchor : kEdgeButtons)
+    if (anchor.id == id) return &anchor;
   return nullptr;
 }
 
@@ -76,23 +76,23 @@ PixelRect NoteGeometry::ScrollTrack() const {
 }
 
 std::optional<EdgeButtonPlacement> NoteGeometry::EdgeButton(int id) const {
-  const EdgeButtonSpec* spec = FindEdgeButton(id);
-  if (!spec) return std::nullopt;
-  const int x = spec->x < 0 ? width + spec->x : spec->x;
-  int y = spec->y;
-  if (spec->y < 0) {
-    y = height + spec->y;
+  const EdgeButtonAnchor* anchor = FindEdgeButton(id);
+  if (!anchor) return std::nullopt;
+  const int x = anchor->x < 0 ? width + anchor->x : anchor->x;
+  int y = anchor->y;
+  if (anchor->y < 0) {
+    y = height + anchor->y;
     if (y < 5) return std::nullopt;
     if (y <= titleBar) y = titleBar + 1;
   }
   const int glyphWidth = std::max(std::min(kEdgeGlyphSize, width - x - 1), 0);
   const int glyphHeight = std::max(std::min(kEdgeGlyphSize, height - y - 1), 0);
-  return EdgeButtonPlacement{PixelRect{x, y, x + glyphWidth, y + glyphHeight}, spec->glyphColumn};
+  return EdgeButtonPlacement{PixelRect{x, y, x + glyphWidth, y + glyphHeight}, anchor->glyphColumn};
 }
 
 bool NoteGeometry::EdgeButtonCoversClose(int id) const {
-  const EdgeButtonSpec* spec = FindEdgeButton(id);
-  if (!spec || spec->y >= 0) return false;
+  const EdgeButtonAnchor* anchor = FindEdgeButton(id);
+  if (!anchor || anchor->y >= 0) return false;
   const auto placement = EdgeButton(id);
   return placement && placement->target.top < kCloseGlyphBottom;
 }

@@ -14,11 +14,6 @@ SharedNoteResources& Shared() {
 
 }  // namespace
 
-NoteHost& Host() {
-  static NoteHost host;
-  return host;
-}
-
 SharedNoteResources* EnsureSharedNoteResources() {
   SharedNoteResources& shared = Shared();
   if (shared.ready) return &shared;

@@ -89,8 +89,6 @@ bool Initialise(HINSTANCE instance) {
   ::UpdateWindow(app.mainWindow);
   ::SetWindowPos(app.mainWindow, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   (void)notes::CreateItemTooltip(instance);
-  app.screenWidth = ::GetSystemMetrics(SM_CXSCREEN) - 2;
-  app.screenHeight = ::GetSystemMetrics(SM_CYSCREEN) - 2;
   notes::NoteHost& host = notes::Host();
   host.instance = instance;
   host.database = app.database.get();
@@ -99,8 +97,8 @@ bool Initialise(HINSTANCE instance) {
   host.mainWindow = app.mainWindow;
   host.managementDialog = app.managementDialog;
   host.interfaceClock = ::GetTickCount();
-  host.screenWidth = app.screenWidth;
-  host.screenHeight = app.screenHeight;
+  host.screenWidth = ::GetSystemMetrics(SM_CXSCREEN) - 2;
+  host.screenHeight = ::GetSystemMetrics(SM_CYSCREEN) - 2;
   const std::wstring hotkeyFailures = app.later->RegisterManagementHotkeys(app.mainWindow);
   if (!hotkeyFailures.empty())
     ::MessageBoxW(app.mainWindow, hotkeyFailures.substr(0, 1024).c_str(), L"Vellumo", MB_ICONINFORMATION);

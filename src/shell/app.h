@@ -71,12 +71,9 @@ struct App {
   ShellActionPerformer actionPerformer;
   actions::ActionQueue actionQueue{actionPerformer};
   HousekeepingClock housekeeping;
-  DWORD interfaceClock = 0;
   DWORD lastDeactivation = 0;
   HWND savedFocus = nullptr;
   bool mousePopupPaused = false;
-  int screenWidth = 0;
-  int screenHeight = 0;
 };
 
 App& TheApp();

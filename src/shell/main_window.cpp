@@ -44,7 +44,6 @@ void CALLBACK ShellTick(HWND, UINT, UINT_PTR, DWORD now) noexcept {
     first = false;
     ReportFirstTick();
   }
-  app.interfaceClock = now;
   notes::Host().interfaceClock = now;
   app.actionQueue.StepActions();
   notes::ReapClosedWindows();
@@ -200,10 +199,8 @@ LRESULT CALLBACK MainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
       ::SetForegroundWindow(window);
       return 0;
     case WM_DISPLAYCHANGE:
-      app.screenWidth = LOWORD(lParam) - 2;
-      app.screenHeight = HIWORD(lParam) - 2;
-      notes::Host().screenWidth = app.screenWidth;
-      notes::Host().screenHeight = app.screenHeight;
+      notes::Host().screenWidth = LOWORD(lParam) - 2;
+      notes::Host().screenHeight = HIWORD(lParam) - 2;
       return 0;
     case WM_NCLBUTTONDOWN:
     case WM_NCRBUTTONDOWN:
