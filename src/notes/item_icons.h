@@ -10,10 +10,12 @@
 // and shares one read buffer.
 #include <windows.h>
 
+#include <array>
 #include <cstdint>
 #include <string_view>
 
 #include "notes/icon_cache.h"
+#include "platform/win_handles.h"
 #include "resources/resource.h"
 #include "store/ku.h"
 
@@ -28,17 +30,33 @@ constexpr int BuiltinIconResource(int slot) {
   return slot >= 0 && slot < kBuiltinIconCount ? kResources[slot] : IDI_TRAY;
 }
 
+// The seven built-in icons in the two sizes the resources hold, loaded from
+// one module on first use and kept while the program runs.
+class BuiltinIcons {
+ public:
+  explicit BuiltinIcons(HINSTANCE instance = nullptr) : instance_(instance) {}
+  BuiltinIcons(const BuiltinIcons&) = delete;
+  BuiltinIcons& operator=(const BuiltinIcons&) = delete;
+  // Null for a slot out of range or an icon that could not be loaded.
+  HICON Get(int slot, bool large);
+
+ private:
+  HINSTANCE instance_;
+  std::array<bool, 2> loaded_{false, false};
+  std::array<std::array<platform::IconHandle, kBuiltinIconCount>, 2> tables_;
+};
+
 // `index` is the item's icon kind: a built-in kind with an empty path,
 // ShellIconIndex for the shell's icon of a file or file type (a path
 // beginning with "." is a type), or an icon index inside the file.  The
 // icon fills size x size pixels at (x, y); built-in icons take one pixel
 // more each way.
-void DrawSourceIcon(Ku& db, HINSTANCE instance, std::u16string_view path, std::uint32_t index, HDC dc, int x,
+void DrawSourceIcon(Ku& db, BuiltinIcons& builtins, std::u16string_view path, std::uint32_t index, HDC dc, int x,
                     int y, int size);
-void DrawItemIcon(Ku& db, HINSTANCE instance, std::uint32_t note, std::uint32_t item, HDC dc, int x, int y,
+void DrawItemIcon(Ku& db, BuiltinIcons& builtins, std::uint32_t note, std::uint32_t item, HDC dc, int x, int y,
                   int size);
 
 // The built-in icon that stands for a source index (BuiltinIconSlot).
-void DrawBuiltinIcon(HINSTANCE instance, std::uint32_t index, HDC dc, int x, int y, int size);
+void DrawBuiltinIcon(BuiltinIcons& builtins, std::uint32_t index, HDC dc, int x, int y, int size);
 
 }  // namespace vellumo::notes

@@ -9,47 +9,30 @@
 #include <vector>
 
 #include "model/items.h"
-#include "notes/gdi_handle.h"
 
 namespace vellumo::notes {
-namespace {
 
-// The seven built-in icons in the two sizes the resources hold, loaded for
-// one module on first use and kept for the life of the process.
-class BuiltinIcons {
- public:
-  HICON Get(HINSTANCE instance, int slot, bool large) {
-    if (instance != instance_) {
-      for (auto& table : tables_)
-        for (auto& icon : table) icon.reset();
-      loaded_ = {false, false};
-      instance_ = instance;
-    }
-    const std::size_t t = large ? 1 : 0;
-    if (!loaded_[t]) {
-      const int side = ::GetSystemMetrics(large ? SM_CXICON : SM_CXSMICON);
-      for (int i = 0; i < kBuiltinIconCount; ++i) {
-        tables_[t][static_cast<std::size_t>(i)].reset(static_cast<HICON>(::LoadImageW(
-            instance, MAKEINTRESOURCEW(BuiltinIconResource(i)), IMAGE_ICON, side, side, LR_DEFAULTCOLOR)));
-      }
-      loaded_[t] = true;
-    }
-    return tables_[t][static_cast<std::size_t>(slot)].get();
+using platform::BitmapHandle;
+using platform::IconHandle;
+
+HICON BuiltinIcons::Get(int slot, bool large) {
+  if (slot < 0 || slot >= kBuiltinIconCount) return nullptr;
+  const std::size_t t = large ? 1 : 0;
+  if (!loaded_[t]) {
+    const HINSTANCE instance = instance_ ? instance_ : ::GetModuleHandleW(nullptr);
+    const int side = ::GetSystemMetrics(large ? SM_CXICON : SM_CXSMICON);
+    for (int i = 0; i < kBuiltinIconCount; ++i)
+      tables_[t][static_cast<std::size_t>(i)].reset(static_cast<HICON>(::LoadImageW(
+          instance, MAKEINTRESOURCEW(BuiltinIconResource(i)), IMAGE_ICON, side, side, LR_DEFAULTCOLOR)));
+    loaded_[t] = true;
   }
-
- private:
-  HINSTANCE instance_ = nullptr;
-  std::array<bool, 2> loaded_{false, false};
-  std::array<std::array<IconHandle, kBuiltinIconCount>, 2> tables_;
-};
-
-BuiltinIcons& TheBuiltinIcons() {
-  static BuiltinIcons icons;
-  return icons;
+  return tables_[t][static_cast<std::size_t>(slot)].get();
 }
 
-void DrawBuiltinSlot(HINSTANCE instance, int slot, HDC dc, int x, int y, int size) {
-  if (HICON icon = TheBuiltinIcons().Get(instance, slot, size > kSmallIconMaxPx))
+namespace {
+
+void DrawBuiltinSlot(BuiltinIcons& builtins, int slot, HDC dc, int x, int y, int size) {
+  if (HICON icon = builtins.Get(slot, size > kSmallIconMaxPx))
     ::DrawIconEx(dc, x, y, icon, size + 1, size + 1, 0, nullptr, DI_NORMAL);
 }
 
@@ -168,14 +151,14 @@ void PutCacheValue(Ku& db, const std::vector<std::uint8_t>& key, std::span<const
 
 }  // namespace
 
-void DrawBuiltinIcon(HINSTANCE instance, std::uint32_t index, HDC dc, int x, int y, int size) {
-  DrawBuiltinSlot(instance, BuiltinIconSlot(index), dc, x, y, size);
+void DrawBuiltinIcon(BuiltinIcons& builtins, std::uint32_t index, HDC dc, int x, int y, int size) {
+  DrawBuiltinSlot(builtins, BuiltinIconSlot(index), dc, x, y, size);
 }
 
-void DrawSourceIcon(Ku& db, HINSTANCE instance, std::u16string_view path, std::uint32_t index, HDC dc, int x,
+void DrawSourceIcon(Ku& db, BuiltinIcons& builtins, std::u16string_view path, std::uint32_t index, HDC dc, int x,
                     int y, int size) {
   if (path.empty()) {
-    DrawBuiltinIcon(instance, index, dc, x, y, size);
+    DrawBuiltinIcon(builtins, index, dc, x, y, size);
     return;
   }
   const std::vector<std::uint8_t> key = IconCacheEntryKey(path, index, size);
@@ -186,21 +169,21 @@ void DrawSourceIcon(Ku& db, HINSTANCE instance, std::u16string_view path, std::u
     const CachedIcon cached =
         length <= buffer.size() ? ParseIconCacheValue(std::span(buffer.data(), length)) : CachedIcon{};
     if (cached.state != CachedIconState::kIcon || !DrawCachedIcon(cached.bits, dc, x, y, size))
-      DrawBuiltinIcon(instance, index, dc, x, y, size);
+      DrawBuiltinIcon(builtins, index, dc, x, y, size);
     return;
   }
 
   const IconHandle icon = ExtractSourceIcon(path, index, size);
   if (!icon) {
     PutCacheValue(db, key, std::span(&kNoIconValue, 1));
-    DrawBuiltinSlot(instance, index == ShellIconIndex ? kBuiltinShellFallback : 0, dc, x, y, size);
+    DrawBuiltinSlot(builtins, index == ShellIconIndex ? kBuiltinShellFallback : 0, dc, x, y, size);
     return;
   }
   const std::optional<std::vector<std::uint8_t>> value = SerializeIconHandle(icon.get());
   const CachedIcon fresh = value ? ParseIconCacheValue(*value) : CachedIcon{};
   if (fresh.state != CachedIconState::kIcon) {
     PutCacheValue(db, key, std::span(&kNoIconValue, 1));
-    DrawBuiltinIcon(instance, index, dc, x, y, size);
+    DrawBuiltinIcon(builtins, index, dc, x, y, size);
     return;
   }
   // Drawn from the serialised form, so the first draw looks exactly like
@@ -209,11 +192,11 @@ void DrawSourceIcon(Ku& db, HINSTANCE instance, std::u16string_view path, std::u
   PutCacheValue(db, key, *value);
 }
 
-void DrawItemIcon(Ku& db, HINSTANCE instance, std::uint32_t note, std::uint32_t item, HDC dc, int x, int y,
+void DrawItemIcon(Ku& db, BuiltinIcons& builtins, std::uint32_t note, std::uint32_t item, HDC dc, int x, int y,
                   int size) {
   std::u16string path;
   const std::uint32_t kind = model::ItemIconSource(db, note, item, &path);
-  DrawSourceIcon(db, instance, path, kind, dc, x, y, size);
+  DrawSourceIcon(db, builtins, path, kind, dc, x, y, size);
 }
 
 }  // namespace vellumo::notes

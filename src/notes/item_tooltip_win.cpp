@@ -1,64 +1,17 @@
 #include "notes/item_tooltip.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "model/items.h"
 
 namespace vellumo::notes {
-namespace {
-
-// The window's own DC for measuring, released on every path.
-class WindowDc {
- public:
-  explicit WindowDc(HWND window) : window_(window), dc_(::GetDC(window)) {}
-  ~WindowDc() {
-    if (dc_) ::ReleaseDC(window_, dc_);
-  }
-  WindowDc(const WindowDc&) = delete;
-  WindowDc& operator=(const WindowDc&) = delete;
-  HDC get() const { return dc_; }
-
- private:
-  HWND window_;
-  HDC dc_;
-};
-
-class PaintScope {
- public:
-  explicit PaintScope(HWND window) : window_(window), dc_(::BeginPaint(window, &paint_)) {}
-  ~PaintScope() { ::EndPaint(window_, &paint_); }
-  PaintScope(const PaintScope&) = delete;
-  PaintScope& operator=(const PaintScope&) = delete;
-  HDC get() const { return dc_; }
-
- private:
-  HWND window_;
-  PAINTSTRUCT paint_{};
-  HDC dc_;
-};
-
-// Selects a borrowed font and puts the DC's own back on exit.
-class FontSelection {
- public:
-  FontSelection(HDC dc, HFONT font) : dc_(dc), previous_(dc && font ? ::SelectObject(dc, font) : nullptr) {}
-  ~FontSelection() {
-    if (previous_) ::SelectObject(dc_, previous_);
-  }
-  FontSelection(const FontSelection&) = delete;
-  FontSelection& operator=(const FontSelection&) = delete;
-
- private:
-  HDC dc_;
-  HGDIOBJ previous_;
-};
-
-}  // namespace
 
 ItemTooltip::~ItemTooltip() { Destroy(); }
 
 bool ItemTooltip::Create(HINSTANCE instance) {
-  if (window_) return true;
+  if (hwnd) return true;
   instance_ = instance;
   WNDCLASSEXW c{};
   c.cbSize = sizeof c;
@@ -68,17 +21,30 @@ bool ItemTooltip::Create(HINSTANCE instance) {
   c.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_INFOBK + 1));
   c.lpszClassName = kTooltipClassName;
   if (!::RegisterClassExW(&c) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
-  window_ = ::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kTooltipClassName, L"", WS_POPUP | WS_BORDER,
-                              CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance, this);
-  return window_ != nullptr;
+  ::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kTooltipClassName, L"", WS_POPUP | WS_BORDER, CW_USEDEFAULT,
+                    CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance, this);
+  return hwnd != nullptr;
 }
 
 void ItemTooltip::Destroy() {
-  // The window procedure clears window_ when the window goes.
-  if (window_) ::DestroyWindow(window_);
-  window_ = nullptr;
+  // WM_NCDESTROY clears hwnd when the window goes.
+  if (hwnd) ::DestroyWindow(hwnd);
   shown_ = false;
-  font_ = nullptr;
+  font_.reset();
+  fontShape_ = LOGFONTW{};
+}
+
+void ItemTooltip::AdoptFont(HFONT font) {
+  LOGFONTW shape{};
+  if (!font || ::GetObjectW(font, sizeof shape, &shape) != sizeof shape) {
+    font_.reset();
+    fontShape_ = LOGFONTW{};
+    return;
+  }
+  // Most shows lend the same font: make a copy only when its shape changes.
+  if (font_ && std::memcmp(&shape, &fontShape_, sizeof shape) == 0) return;
+  font_.reset(::CreateFontIndirectW(&shape));
+  fontShape_ = font_ ? shape : LOGFONTW{};
 }
 
 std::u16string_view ItemTooltip::Text() const {
@@ -88,7 +54,7 @@ std::u16string_view ItemTooltip::Text() const {
 
 void ItemTooltip::Show(Ku& db, std::uint32_t note, std::uint32_t item, int screenX, int screenY, HFONT font,
                        bool withContent) {
-  if (!window_) return;
+  if (!hwnd) return;
   std::u16string title = item ? model::GetItemTitle(db, note, item) : std::u16string();
   if (title.size() > kTooltipTitleReadChars) title.resize(kTooltipTitleReadChars);
   std::u16string content;
@@ -103,12 +69,12 @@ void ItemTooltip::Show(Ku& db, std::uint32_t note, std::uint32_t item, int scree
 
 void ItemTooltip::HideWindowOnly() {
   text_[0] = L'\0';
-  ::ShowWindow(window_, SW_HIDE);
+  ::ShowWindow(hwnd, SW_HIDE);
 }
 
 void ItemTooltip::ShowText(std::u16string_view title, std::u16string_view content, int screenX, int screenY,
                            HFONT font) {
-  if (!window_) return;
+  if (!hwnd) return;
   if (title.empty()) {
     HideWindowOnly();
     return;
@@ -118,12 +84,12 @@ void ItemTooltip::ShowText(std::u16string_view title, std::u16string_view conten
   std::copy_n(text.begin(), units, text_.begin());
   text_[units] = L'\0';
   shown_ = true;
-  font_ = font;
+  AdoptFont(font);
 
   TextExtent extent;
   {
-    WindowDc dc(window_);
-    FontSelection selection(dc.get(), font);
+    platform::WindowDc dc(hwnd);
+    platform::Selection selection(dc.get(), font_.get());
     TEXTMETRICW metrics{};
     ::GetTextMetricsW(dc.get(), &metrics);
     extent = MeasureTooltipText(Text(), [&](std::u16string_view line) {
@@ -137,62 +103,40 @@ void ItemTooltip::ShowText(std::u16string_view title, std::u16string_view conten
   RECT work{};
   ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   const TooltipRect r = PlaceTooltip(screenX, screenY, extent, static_cast<int>(work.right));
-  ::SetWindowPos(window_, HWND_TOPMOST, r.left, r.top, r.width, r.height, SWP_SHOWWINDOW | SWP_NOACTIVATE);
-  ::InvalidateRect(window_, nullptr, TRUE);
+  ::SetWindowPos(hwnd, HWND_TOPMOST, r.left, r.top, r.width, r.height, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+  ::InvalidateRect(hwnd, nullptr, TRUE);
 }
 
 void ItemTooltip::Hide() {
-  if (!window_ || !shown_) return;
-  ::ShowWindow(window_, SW_HIDE);
+  if (!hwnd || !shown_) return;
+  ::ShowWindow(hwnd, SW_HIDE);
   shown_ = false;
 }
 
 void ItemTooltip::OnPaint() {
-  PaintScope paint(window_);
+  platform::PaintScope paint(hwnd);
   if (!shown_ || !paint.get()) return;
   ::SetBkMode(paint.get(), TRANSPARENT);
   ::SetTextColor(paint.get(), RGB(0, 0, 0));
-  FontSelection selection(paint.get(), font_);
+  platform::Selection selection(paint.get(), font_.get());
   RECT r{};
-  ::GetClientRect(window_, &r);
+  ::GetClientRect(hwnd, &r);
   ::OffsetRect(&r, 6, 3);
   ::DrawTextW(paint.get(), text_.data(), -1, &r, DT_WORDBREAK);
 }
 
-LRESULT CALLBACK ItemTooltip::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<ItemTooltip*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
+LRESULT ItemTooltip::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_PAINT:
-      self->OnPaint();
+      OnPaint();
       return 0;
     case WM_NCDESTROY:
-      ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-      self->window_ = nullptr;
-      self->shown_ = false;
+      shown_ = false;
       break;
     default:
       break;
   }
-  return ::DefWindowProcW(window, message, wParam, lParam);
+  return ::DefWindowProcW(hwnd, message, wParam, lParam);
 }
-
-ItemTooltip& TheItemTooltip() {
-  static ItemTooltip tooltip;
-  return tooltip;
-}
-
-bool CreateItemTooltip(HINSTANCE instance) { return TheItemTooltip().Create(instance); }
-void DestroyItemTooltip() { TheItemTooltip().Destroy(); }
-void ShowItemTooltip(Ku& db, std::uint32_t note, std::uint32_t item, int screenX, int screenY, HFONT font,
-                     bool withContent) {
-  TheItemTooltip().Show(db, note, item, screenX, screenY, font, withContent);
-}
-void HideItemTooltip() { TheItemTooltip().Hide(); }
-bool IsTooltipShown() { return TheItemTooltip().IsShown(); }
 
 }  // namespace vellumo::notes

@@ -1,4 +1,5 @@
 #include "notes/note_open_probe.h"
+#include "platform/win_handles.h"
 
 #include <windows.h>
 
@@ -23,14 +24,13 @@ void ReportFirstPaint(std::uint32_t note) {
   const long long micros = (now.QuadPart - openStart.QuadPart) * 1000000 / frequency.QuadPart;
   wchar_t path[MAX_PATH] = {};
   ::GetEnvironmentVariableW(L"VELLUMO_NOTE_OPEN_TIMING_FILE", path, MAX_PATH);
-  HANDLE file = ::CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
+  const platform::KernelHandle file(
+      ::CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;
   char line[48];
   const int length = std::snprintf(line, sizeof line, "%u %lld\n", note, micros);
   DWORD written = 0;
-  ::WriteFile(file, line, static_cast<DWORD>(length), &written, nullptr);
-  ::CloseHandle(file);
+  ::WriteFile(file.get(), line, static_cast<DWORD>(length), &written, nullptr);
 }
 
 }  // namespace vellumo::notes

@@ -10,9 +10,9 @@
 #include "model/items.h"
 #include "model/notes.h"
 #include "notes/item_icons.h"
-#include "notes/note_host.h"
 #include "notes/note_shared.h"
 #include "notes/note_window.h"
+#include "notes/program_context.h"
 
 namespace vellumo::notes {
 
@@ -76,8 +76,8 @@ void KIzMTk::Relayout(int width, int height) {
   HDC dc = frameBuffer.dc();
   if (t > 0) {
     Fill(dc, {0, 0, w, t + 1}, titleBrush.get());
-    if (geometry_.ShowsTitleText() && Host().database) {
-      std::u16string name = model::GetNoteDisplayName(*Host().database, noteId);
+    if (geometry_.ShowsTitleText() && context_.database) {
+      std::u16string name = model::GetNoteDisplayName(*context_.database, noteId);
       if (name.size() > kMaxTitleChars) name.resize(kMaxTitleChars);
       const FittedText fitted = FitText(dc, name, w - 18);
       const RECT clip{0, 0, w, t};
@@ -100,7 +100,7 @@ void KIzMTk::Relayout(int width, int height) {
 }
 
 void KIzMTk::Repage() {
-  Ku* db = Host().database;
+  Ku* db = context_.database;
   const std::uint32_t count = db ? model::ItemCount(*db, noteId) : 0;
   columns = geometry_.columns;
   rows = geometry_.rows;
@@ -108,7 +108,9 @@ void KIzMTk::Repage() {
   pageCount = pages.pageCount;
   scrollMax = pages.scrollMax;
   scrollPos = pages.scrollPos;
-  if (db) (void)model::PutNoteU32(*db, noteId, model::note_field::kScrollPosition, static_cast<std::uint32_t>(scrollPos));
+  // Painting only reads; a position the paging had to lower is a change
+  // and is kept.
+  StoreScrollPosition();
   std::fill_n(cellItems.get(), pages.slots, 0u);
   cellCount = db ? static_cast<int>(model::ListItems(*db, pages.firstPosition, cellItems.get(),
                                                      static_cast<std::uint32_t>(pages.slots), noteId))
@@ -137,7 +139,7 @@ void KIzMTk::DrawCell(int index, bool highlighted) {
     Invalidate(target);
     return;
   }
-  Ku* db = Host().database;
+  Ku* db = context_.database;
   if (!db) return;
   const std::uint32_t item = cellItems[static_cast<std::size_t>(index)];
   HDC dc = cellBuffer.dc();
@@ -148,7 +150,8 @@ void KIzMTk::DrawCell(int index, bool highlighted) {
       ComposeCell(cellWidth, cellHeight, iconSize, Appearance16(AppearanceBlock::kIconMargin),
                   Layout(model::layout_flag::kTextRight), Appearance16(AppearanceBlock::kIconFontSize),
                   Appearance16(AppearanceBlock::kIconTextOffset));
-  if (cell.drawIcon) DrawItemIcon(*db, Host().instance, noteId, item, dc, cell.iconX, cell.iconY, iconSize);
+  SharedNoteResources* shared = EnsureSharedNoteResources(context_);
+  if (cell.drawIcon && shared) DrawItemIcon(*db, *shared->builtinIcons, noteId, item, dc, cell.iconX, cell.iconY, iconSize);
 
   if (!Behaviour(model::behaviour_flag::kNoIconText)) {
     std::u16string title = model::GetItemTitle(*db, noteId, item);
@@ -169,7 +172,7 @@ void KIzMTk::DrawCell(int index, bool highlighted) {
 void KIzMTk::DrawEdgeButton(int id, int state) {
   const auto placement = geometry_.EdgeButton(id);
   if (!placement) return;
-  const SharedNoteResources* shared = EnsureSharedNoteResources();
+  const SharedNoteResources* shared = EnsureSharedNoteResources(context_);
   if (!shared) return;
   const PixelRect& r = placement->target;
   ::BitBlt(frameBuffer.dc(), r.left, r.top, r.right - r.left, r.bottom - r.top, shared->buttonStrip.dc(),

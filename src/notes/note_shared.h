@@ -4,9 +4,15 @@
 // of SetLayeredWindowAttributes (absent on old systems: no transparency).
 #include <windows.h>
 
-#include "notes/gdi_handle.h"
+#include <memory>
+
+#include "notes/back_buffer.h"
+#include "notes/item_icons.h"
+#include "platform/win_handles.h"
 
 namespace vellumo::notes {
+
+struct ProgramContext;
 
 inline constexpr wchar_t kNoteWindowClass[] = L"Vellumo";
 inline constexpr int kButtonStripResource = 129;
@@ -15,14 +21,15 @@ using SetLayeredWindowAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
 
 struct SharedNoteResources {
   bool ready = false;
-  FontHandle defaultFont;
-  BitmapHandle buttonStripBitmap;  // bitmap resource 129, selected into buttonStrip
-  BackBuffer buttonStrip;          // freed first, which lets the bitmap go
+  platform::FontHandle defaultFont;
+  platform::BitmapHandle buttonStripBitmap;  // bitmap resource 129, selected into buttonStrip
+  BackBuffer buttonStrip;                    // declared last: freed first, which lets the bitmap go
   SetLayeredWindowAttributesFn setLayeredWindowAttributes = nullptr;
+  std::unique_ptr<BuiltinIcons> builtinIcons;  // of the program's module
 };
 
 // Null when the class cannot be registered.
-SharedNoteResources* EnsureSharedNoteResources();
-void SetWindowAlpha(HWND window, int alpha);
+SharedNoteResources* EnsureSharedNoteResources(ProgramContext& context);
+void SetWindowAlpha(const ProgramContext& context, HWND window, int alpha);
 
 }  // namespace vellumo::notes

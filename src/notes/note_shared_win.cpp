@@ -1,23 +1,14 @@
 #include "notes/note_shared.h"
 
-#include "notes/note_host.h"
 #include "notes/note_window.h"
+#include "notes/program_context.h"
 
 namespace vellumo::notes {
 
-namespace {
-
-SharedNoteResources& Shared() {
-  static SharedNoteResources shared;
-  return shared;
-}
-
-}  // namespace
-
-SharedNoteResources* EnsureSharedNoteResources() {
-  SharedNoteResources& shared = Shared();
+SharedNoteResources* EnsureSharedNoteResources(ProgramContext& context) {
+  SharedNoteResources& shared = context.shared;
   if (shared.ready) return &shared;
-  HINSTANCE instance = Host().instance ? Host().instance : ::GetModuleHandleW(nullptr);
+  const HINSTANCE instance = context.Instance();
   WNDCLASSEXW c{};
   c.cbSize = sizeof c;
   c.style = CS_HREDRAW | CS_VREDRAW;
@@ -38,14 +29,14 @@ SharedNoteResources* EnsureSharedNoteResources() {
   shared.defaultFont.reset(::CreateFontIndirectW(&font));
   shared.buttonStripBitmap.reset(static_cast<HBITMAP>(
       ::LoadImageW(instance, MAKEINTRESOURCEW(kButtonStripResource), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
-  if (shared.buttonStrip.Create() && shared.buttonStripBitmap)
-    ::SelectObject(shared.buttonStrip.dc(), shared.buttonStripBitmap.get());
+  if (shared.buttonStrip.Create()) shared.buttonStrip.SelectBitmap(shared.buttonStripBitmap.get());
+  shared.builtinIcons = std::make_unique<BuiltinIcons>(instance);
   shared.ready = true;
   return &shared;
 }
 
-void SetWindowAlpha(HWND window, int alpha) {
-  const SharedNoteResources& shared = Shared();
+void SetWindowAlpha(const ProgramContext& context, HWND window, int alpha) {
+  const SharedNoteResources& shared = context.shared;
   if (!shared.setLayeredWindowAttributes) return;
   shared.setLayeredWindowAttributes(window, 0, static_cast<BYTE>(alpha), LWA_ALPHA);
 }

@@ -9,8 +9,10 @@
 #include <memory>
 
 #include "model/appearance.h"
-#include "notes/gdi_handle.h"
+#include "notes/back_buffer.h"
 #include "notes/note_layout.h"
+#include "platform/window_base.h"
+#include "platform/win_handles.h"
 
 namespace vellumo::notes {
 
@@ -18,16 +20,13 @@ inline constexpr UINT WM_NOTE_ARMCLOSE = WM_USER + 1;
 inline constexpr UINT WM_NOTE_DROPITEM = WM_USER + 2;
 inline constexpr UINT WM_NOTE_RELAYOUT = WM_USER + 3;
 inline constexpr UINT WM_NOTE_DRAGOVER = WM_USER + 9;
-// To the management dialog: the items of a note changed.
-inline constexpr UINT WM_NOTES_CHANGED = WM_USER + 6;
-// To the main window: open the password dialog.
-inline constexpr WORD kOpenPasswordDialogCommand = 32794;
-
 inline constexpr int kCellItemEntries = 4098;
 
-class KIzMTk {
+struct ProgramContext;
+
+class KIzMTk : public platform::WindowBase<KIzMTk> {
  public:
-  KIzMTk();
+  explicit KIzMTk(ProgramContext& context);
   virtual ~KIzMTk();
   KIzMTk(const KIzMTk&) = delete;
   KIzMTk& operator=(const KIzMTk&) = delete;
@@ -44,9 +43,6 @@ class KIzMTk {
   void DrawEdgeButton(int id, int state);
   int CellFromPoint(int x, int y) const;
 
-  static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-
-  HWND hwnd = nullptr;
   int pressMode = 0;
   int draggingOut = 0;
   std::array<int, 4> pressRect{};  // left, top, width, height
@@ -64,10 +60,13 @@ class KIzMTk {
   DWORD leaveTick = 0;
   int keepOpen = 0;
   int hoverScroll = 0;
+  // The fonts are declared before the buffers that select them: members go
+  // in reverse order, so the buffers put their own fonts back first and the
+  // fonts can then be deleted.
+  platform::FontHandle titleFont, itemFont;  // empty when the shared DefaultFont is used
   BackBuffer frameBuffer;
-  FontHandle titleFont, itemFont;  // empty when the shared DefaultFont is used
   int cellWidth = 0, cellHeight = 0;
-  BrushHandle backgroundBrush, selectedBrush, titleBrush, scrollbarBrush, borderBrush;
+  platform::BrushHandle backgroundBrush, selectedBrush, titleBrush, scrollbarBrush, borderBrush;
   int closed = 0;
   BackBuffer cellBuffer;
   PixelRect scrollTrack{};
@@ -78,7 +77,9 @@ class KIzMTk {
   std::uint32_t noteId = 0;
 
  private:
+  friend class platform::WindowBase<KIzMTk>;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void StoreScrollPosition();
   void PaintFromFrame(HDC target, const RECT& area);
   void Invalidate(const PixelRect& area);
   void DrawScrollbar();
@@ -88,23 +89,27 @@ class KIzMTk {
     return (appearance.U32(model::AppearanceBlock::kBehaviourFlags) & flag) != 0;
   }
   bool Layout(std::uint16_t flag) const { return (appearance.U16(model::AppearanceBlock::kLayoutFlags) & flag) != 0; }
-  HFONT FontFor(const FontHandle& own) const;
+  HFONT FontFor(const platform::FontHandle& own);
 
+  ProgramContext& context_;
   NoteGeometry geometry_;
   bool painted_ = false;
+  int storedScrollPos_ = -1;  // the value in the database; written only when it changes
 };
 
 // Opening and closing, for every part of the program.
 inline constexpr int kMaxNoteWindows = 256;
-std::int64_t OpenNoteWindow(std::uint32_t note);
-std::int64_t OpenNoteWindowInheriting(HWND parent, std::uint32_t note);
-void OpenNoteFrom(std::uint32_t note, std::uint32_t sourceNote);
-void CloseNoteWindows(std::uint32_t note);
-void CloseAllNoteWindows();
-void NotifyNoteChanged(std::uint32_t note);
-KIzMTk* FindNoteWindow(HWND window);
+std::int64_t OpenNoteWindow(ProgramContext& context, std::uint32_t note);
+std::int64_t OpenNoteWindowInheriting(ProgramContext& context, HWND parent, std::uint32_t note);
+void OpenNoteFrom(ProgramContext& context, std::uint32_t note, std::uint32_t sourceNote);
+void CloseNoteWindows(ProgramContext& context, std::uint32_t note);
+void CloseAllNoteWindows(ProgramContext& context);
+// Safe from any thread: from another thread it becomes a message to the main
+// window, which walks the windows on the interface thread.
+void NotifyNoteChanged(ProgramContext& context, std::uint32_t note);
+KIzMTk* FindNoteWindow(ProgramContext& context, HWND window);
 // From ShellTick: destroys hidden windows, runs the auto-hide check of the others.
-void ReapClosedWindows();
-std::size_t NoteWindowCount();
+void ReapClosedWindows(ProgramContext& context);
+std::size_t NoteWindowCount(const ProgramContext& context);
 
 }  // namespace vellumo::notes

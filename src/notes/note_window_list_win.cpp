@@ -1,56 +1,50 @@
-// NoteWindowList: every note window from creation until it is reaped, and
-// the calls the rest of the program makes on note windows.
+// NoteWindowList and the calls the rest of the program makes on note
+// windows.
 #include <windows.h>
 
 #include <memory>
 #include <mutex>
 #include <vector>
 
-#include "notes/note_host.h"
 #include "notes/note_open_probe.h"
 #include "notes/note_window.h"
+#include "notes/program_context.h"
+#include "resources/window_messages.h"
 
 namespace vellumo::notes {
 
+NoteWindowList::NoteWindowList() = default;
+NoteWindowList::~NoteWindowList() = default;
+
 namespace {
 
-// Unordered: removal moves the last entry into the gap.  Changed only under
-// AppMutex, because the item operations of other threads take it too.
-std::vector<std::unique_ptr<KIzMTk>>& NoteWindowList() {
-  static std::vector<std::unique_ptr<KIzMTk>> list;
-  return list;
-}
-
-std::unique_lock<std::mutex> LockAppMutex() {
-  std::mutex* m = Host().appMutex;
-  return m ? std::unique_lock<std::mutex>(*m) : std::unique_lock<std::mutex>();
-}
-
-// Takes the entry out of the list and hands its ownership to the caller.
-std::unique_ptr<KIzMTk> RemoveAt(std::size_t index) {
-  auto& list = NoteWindowList();
-  auto lock = LockAppMutex();
+// Takes the entry out of the list and hands its ownership to the caller,
+// who destroys it after AppMutex is released: destruction writes the
+// geometry, and database work never runs inside AppMutex's walk of the list.
+std::unique_ptr<KIzMTk> RemoveAt(ProgramContext& context, std::size_t index) {
+  auto& list = context.noteWindows.Windows();
+  std::lock_guard lock(context.appMutex);
   std::unique_ptr<KIzMTk> taken = std::move(list[index]);
   list[index] = std::move(list.back());
   list.pop_back();
   return taken;
 }
 
-std::int64_t OpenWith(std::uint32_t note, const model::AppearanceBlock* parentBlock) {
+std::int64_t OpenWith(ProgramContext& context, std::uint32_t note, const model::AppearanceBlock* parentBlock) {
   MarkNoteOpenStart();
-  auto& list = NoteWindowList();
+  auto& list = context.noteWindows.Windows();
   if (list.size() >= kMaxNoteWindows) return -1;
-  CloseNoteWindows(note);
+  CloseNoteWindows(context, note);
   KIzMTk* window = nullptr;
   {
-    auto lock = LockAppMutex();
-    list.push_back(std::make_unique<KIzMTk>());
+    std::lock_guard lock(context.appMutex);
+    list.push_back(std::make_unique<KIzMTk>(context));
     window = list.back().get();
   }
   if (window->Create(note, parentBlock)) return note;
   for (std::size_t i = 0; i < list.size(); ++i)
     if (list[i].get() == window) {
-      std::unique_ptr<KIzMTk> failed = RemoveAt(i);
+      std::unique_ptr<KIzMTk> failed = RemoveAt(context, i);
       break;
     }
   return -1;
@@ -58,60 +52,65 @@ std::int64_t OpenWith(std::uint32_t note, const model::AppearanceBlock* parentBl
 
 }  // namespace
 
-std::int64_t OpenNoteWindow(std::uint32_t note) { return OpenWith(note, nullptr); }
+std::int64_t OpenNoteWindow(ProgramContext& context, std::uint32_t note) { return OpenWith(context, note, nullptr); }
 
-std::int64_t OpenNoteWindowInheriting(HWND parent, std::uint32_t note) {
-  KIzMTk* parentWindow = FindNoteWindow(parent);
-  if (!parentWindow) return OpenWith(note, nullptr);
+std::int64_t OpenNoteWindowInheriting(ProgramContext& context, HWND parent, std::uint32_t note) {
+  KIzMTk* parentWindow = FindNoteWindow(context, parent);
+  if (!parentWindow) return OpenWith(context, note, nullptr);
   // The block is copied: opening may close the parent's own window.
   const model::AppearanceBlock block = parentWindow->appearance;
-  return OpenWith(note, &block);
+  return OpenWith(context, note, &block);
 }
 
-void OpenNoteFrom(std::uint32_t note, std::uint32_t sourceNote) {
+void OpenNoteFrom(ProgramContext& context, std::uint32_t note, std::uint32_t sourceNote) {
   if (sourceNote != 0)
-    for (const auto& window : NoteWindowList())
+    for (const auto& window : context.noteWindows.Windows())
       if (window->noteId == sourceNote && window->hwnd) {
         if ((window->appearance.U32(model::AppearanceBlock::kBehaviourFlags) &
              model::behaviour_flag::kPassLookToChildren) != 0) {
-          (void)OpenNoteWindowInheriting(window->hwnd, note);
+          (void)OpenNoteWindowInheriting(context, window->hwnd, note);
           return;
         }
         break;
       }
-  (void)OpenNoteWindow(note);
+  (void)OpenNoteWindow(context, note);
 }
 
-void CloseNoteWindows(std::uint32_t note) {
-  for (const auto& window : NoteWindowList())
+void CloseNoteWindows(ProgramContext& context, std::uint32_t note) {
+  for (const auto& window : context.noteWindows.Windows())
     if (window->noteId == note && !window->closed) window->Hide();
 }
 
-void CloseAllNoteWindows() {
-  auto& list = NoteWindowList();
+void CloseAllNoteWindows(ProgramContext& context) {
+  auto& list = context.noteWindows.Windows();
   while (!list.empty()) {
-    std::unique_ptr<KIzMTk> last = RemoveAt(list.size() - 1);
+    std::unique_ptr<KIzMTk> last = RemoveAt(context, list.size() - 1);
   }
 }
 
-void NotifyNoteChanged(std::uint32_t note) {
-  for (const auto& window : NoteWindowList())
+void NotifyNoteChanged(ProgramContext& context, std::uint32_t note) {
+  if (!context.OnInterfaceThread()) {
+    // The list belongs to the interface thread; another thread only asks.
+    if (context.mainWindow) ::PostMessageW(context.mainWindow, WM_NOTE_CHANGED_ELSEWHERE, note, 0);
+    return;
+  }
+  for (const auto& window : context.noteWindows.Windows())
     if (window->noteId == note && window->hwnd) ::PostMessageW(window->hwnd, WM_NOTE_RELAYOUT, 0, 0);
-  if (HWND dialog = Host().managementDialog) ::PostMessageW(dialog, WM_NOTES_CHANGED, note, 0);
+  if (context.managementDialog) ::PostMessageW(context.managementDialog, WM_NOTES_CHANGED, note, 0);
 }
 
-KIzMTk* FindNoteWindow(HWND hwnd) {
-  for (const auto& window : NoteWindowList())
+KIzMTk* FindNoteWindow(ProgramContext& context, HWND hwnd) {
+  for (const auto& window : context.noteWindows.Windows())
     if (window->hwnd == hwnd) return window.get();
   return nullptr;
 }
 
-void ReapClosedWindows() {
-  auto& list = NoteWindowList();
+void ReapClosedWindows(ProgramContext& context) {
+  auto& list = context.noteWindows.Windows();
   for (std::size_t i = 0; i < list.size();) {
     if (list[i]->closed) {
       // The entry moved into slot i is looked at next.
-      std::unique_ptr<KIzMTk> reaped = RemoveAt(i);
+      std::unique_ptr<KIzMTk> reaped = RemoveAt(context, i);
       continue;
     }
     // The pointer's auto-hide check joins here with the pointer handling.
@@ -119,6 +118,6 @@ void ReapClosedWindows() {
   }
 }
 
-std::size_t NoteWindowCount() { return NoteWindowList().size(); }
+std::size_t NoteWindowCount(const ProgramContext& context) { return context.noteWindows.Windows().size(); }
 
 }  // namespace vellumo::notes

@@ -6,10 +6,11 @@
 #include <algorithm>
 
 #include "model/notes.h"
-#include "notes/note_host.h"
 #include "notes/note_open_probe.h"
 #include "notes/note_shared.h"
 #include "notes/note_window.h"
+#include "notes/program_context.h"
+#include "resources/resource.h"
 
 namespace vellumo::notes {
 
@@ -20,7 +21,7 @@ namespace behaviour = model::behaviour_flag;
 
 constexpr std::size_t kMaxNameChars = 500;
 
-FontHandle CreateAppearanceFont(const AppearanceBlock& block, std::size_t faceOffset, std::size_t sizeOffset,
+platform::FontHandle CreateAppearanceFont(const AppearanceBlock& block, std::size_t faceOffset, std::size_t sizeOffset,
                                 std::size_t weightOffset) {
   const std::u16string face = block.FontFace(faceOffset);
   if (face.empty()) return {};
@@ -30,44 +31,44 @@ FontHandle CreateAppearanceFont(const AppearanceBlock& block, std::size_t faceOf
   font.lfCharSet = DEFAULT_CHARSET;
   const std::size_t length = std::min<std::size_t>(face.size(), LF_FACESIZE - 1);
   std::copy_n(face.begin(), length, font.lfFaceName);
-  return FontHandle(::CreateFontIndirectW(&font));
+  return platform::FontHandle(::CreateFontIndirectW(&font));
 }
 
-BrushHandle SolidBrush(const AppearanceBlock& block, std::size_t offset) {
-  return BrushHandle(::CreateSolidBrush(static_cast<COLORREF>(block.U32(offset))));
+platform::BrushHandle SolidBrush(const AppearanceBlock& block, std::size_t offset) {
+  return platform::BrushHandle(::CreateSolidBrush(static_cast<COLORREF>(block.U32(offset))));
 }
 
 }  // namespace
 
-KIzMTk::KIzMTk() = default;
+KIzMTk::KIzMTk(ProgramContext& context) : context_(context) {}
 
 KIzMTk::~KIzMTk() {
   if (noteId == 0 || !hwnd) return;
   ::DragAcceptFiles(hwnd, FALSE);
-  if (Host().dropTarget) ::RevokeDragDrop(hwnd);
+  if (context_.dropTarget) ::RevokeDragDrop(hwnd);
   StoreGeometry();
-  // The procedure must not reach this object while it is being destroyed.
-  ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+  StoreScrollPosition();
+  // WM_NCDESTROY unbinds the window from this object on the way.
   ::DestroyWindow(hwnd);
 }
 
-HFONT KIzMTk::FontFor(const FontHandle& own) const {
+HFONT KIzMTk::FontFor(const platform::FontHandle& own) {
   if (own) return own.get();
-  const SharedNoteResources* shared = EnsureSharedNoteResources();
+  const SharedNoteResources* shared = EnsureSharedNoteResources(context_);
   return shared ? shared->defaultFont.get() : nullptr;
 }
 
 bool KIzMTk::Create(std::uint32_t note, const AppearanceBlock* parentBlock) {
-  NoteHost& host = Host();
+  ProgramContext& host = context_;
   closed = 1;
-  SharedNoteResources* shared = EnsureSharedNoteResources();
+  SharedNoteResources* shared = EnsureSharedNoteResources(host);
   if (!shared || !host.database) return false;
   Ku& db = *host.database;
   std::u16string name = model::GetNoteName(db, note);
   if (name.empty()) return false;
   if (name.size() > kMaxNameChars) name.resize(kMaxNameChars);
   if (model::IsHiddenNoteName(name) && !(host.protection && host.protection->IsUnlocked())) {
-    if (host.mainWindow) ::PostMessageW(host.mainWindow, WM_COMMAND, kOpenPasswordDialogCommand, 0);
+    if (host.mainWindow) ::PostMessageW(host.mainWindow, WM_COMMAND, IDM_PASSWORD, 0);
     return false;
   }
   cellItems = std::make_unique<std::uint32_t[]>(kCellItemEntries);
@@ -80,6 +81,7 @@ bool KIzMTk::Create(std::uint32_t note, const AppearanceBlock* parentBlock) {
   leaveTick = now + 200;
   keepOpen = Behaviour(behaviour::kNoAutoClose) ? 1 : 0;
   scrollPos = static_cast<int>(model::GetNoteU32(db, note, model::note_field::kScrollPosition, 0) & 0x7FFFFFFF);
+  storedScrollPos_ = scrollPos;
 
   itemFont = CreateAppearanceFont(appearance, AppearanceBlock::kIconFontFace, AppearanceBlock::kIconFontSize,
                                   AppearanceBlock::kIconFontWeight);
@@ -120,9 +122,8 @@ bool KIzMTk::Create(std::uint32_t note, const AppearanceBlock* parentBlock) {
       PlaceWindow(stored, remember, cursor.x, cursor.y, host.screenWidth, host.screenHeight);
 
   const std::wstring title(name.begin(), name.end());
-  const HINSTANCE instance = host.instance ? host.instance : ::GetModuleHandleW(nullptr);
   if (!::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kNoteWindowClass, title.c_str(), WS_POPUP, placement.x,
-                         placement.y, 0, 0, nullptr, nullptr, instance, this) ||
+                         placement.y, 0, 0, nullptr, nullptr, host.Instance(), this) ||
       !hwnd) {
     closed = 1;
     return false;
@@ -134,7 +135,7 @@ bool KIzMTk::Create(std::uint32_t note, const AppearanceBlock* parentBlock) {
   ::DragAcceptFiles(hwnd, TRUE);
   if (host.dropTarget) ::RegisterDragDrop(hwnd, host.dropTarget);
   ::SetWindowLongPtrW(hwnd, GWL_EXSTYLE, ::GetWindowLongPtrW(hwnd, GWL_EXSTYLE) | WS_EX_LAYERED);
-  SetWindowAlpha(hwnd, Appearance16(AppearanceBlock::kUnfocusedAlpha));
+  SetWindowAlpha(host, hwnd, Appearance16(AppearanceBlock::kUnfocusedAlpha));
   clientWidth = clientHeight = 0;
   Relayout(placement.width, placement.height);
   return true;
@@ -148,8 +149,15 @@ void KIzMTk::Hide() {
                    SWP_HIDEWINDOW | SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOMOVE | SWP_NOSIZE);
 }
 
+void KIzMTk::StoreScrollPosition() {
+  Ku* db = context_.database;
+  if (!db || noteId == 0 || scrollPos == storedScrollPos_) return;
+  if (model::PutNoteU32(*db, noteId, model::note_field::kScrollPosition, static_cast<std::uint32_t>(scrollPos)) == 0)
+    storedScrollPos_ = scrollPos;
+}
+
 void KIzMTk::StoreGeometry() {
-  Ku* db = Host().database;
+  Ku* db = context_.database;
   if (!db || noteId == 0) return;
   using namespace model::note_field;
   (void)model::PutNoteU32(*db, noteId, kWindowX, static_cast<std::uint32_t>(pressRect[0]));
@@ -171,18 +179,6 @@ void KIzMTk::Invalidate(const PixelRect& area) {
   if (!hwnd) return;
   const RECT r{area.left, area.top, area.right, area.bottom};
   ::InvalidateRect(hwnd, &r, FALSE);
-}
-
-LRESULT CALLBACK KIzMTk::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<KIzMTk*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    if (self) self->hwnd = window;
-    return ::DefWindowProcW(window, message, wParam, lParam);
-  }
-  auto* self = reinterpret_cast<KIzMTk*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
-  return self->HandleMessage(message, wParam, lParam);
 }
 
 LRESULT KIzMTk::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -232,7 +228,7 @@ LRESULT KIzMTk::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_NOTE_ARMCLOSE: {
       POINT cursor{};
-      if (::GetCursorPos(&cursor) && ::WindowFromPoint(cursor) == hwnd) leaveTick = Host().interfaceClock + 1500;
+      if (::GetCursorPos(&cursor) && ::WindowFromPoint(cursor) == hwnd) leaveTick = context_.interfaceClock + 1500;
       return 0;
     }
     case WM_NOTE_RELAYOUT:

@@ -6,16 +6,18 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "platform/os_handle.h"
+
 namespace vellumo::platform {
 
 class File {
  public:
   File() = default;
-  ~File();
+  ~File() = default;
   File(const File&) = delete;
   File& operator=(const File&) = delete;
-  File(File&& other) noexcept;
-  File& operator=(File&& other) noexcept;
+  File(File&& other) noexcept = default;
+  File& operator=(File&& other) noexcept = default;
 
   // Opens or creates the file for reading and writing.  Fails while another
   // writer (in this or another process) holds it open, as the share mode
@@ -33,17 +35,13 @@ class File {
   void Close() noexcept;
 
 #ifdef _WIN32
-  void* Handle() const noexcept { return handle_; }
+  void* Handle() const noexcept { return handle_.get(); }
 #else
-  int Descriptor() const noexcept { return fd_; }
+  int Descriptor() const noexcept { return handle_.get(); }
 #endif
 
  private:
-#ifdef _WIN32
-  void* handle_ = nullptr;  // INVALID_HANDLE_VALUE is never stored
-#else
-  int fd_ = -1;
-#endif
+  OsHandle handle_;
 };
 
 }  // namespace vellumo::platform

@@ -4,28 +4,26 @@
 #include <vector>
 
 #include "platform/file_copy.h"
+#include "platform/os_handle.h"
 
 namespace vellumo::platform {
 
 bool CopyFileNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) noexcept {
-  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
-  const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (out < 0) {
-    ::close(in);
-    return false;
-  }
+  const OsHandle in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!in) return false;
+  OsHandle out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+  if (!out) return false;
   std::vector<char> buffer(1 << 20);
   bool ok = true;
   for (;;) {
-    const ssize_t n = ::read(in, buffer.data(), buffer.size());
+    const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
     if (n == 0) break;
     if (n < 0) {
       ok = false;
       break;
     }
     for (ssize_t done = 0; done < n;) {
-      const ssize_t w = ::write(out, buffer.data() + done, static_cast<std::size_t>(n - done));
+      const ssize_t w = ::write(out.get(), buffer.data() + done, static_cast<std::size_t>(n - done));
       if (w <= 0) {
         ok = false;
         break;
@@ -34,8 +32,8 @@ bool CopyFileNoReplace(const std::filesystem::path& from, const std::filesystem:
     }
     if (!ok) break;
   }
-  ::close(in);
-  if (::close(out) != 0) ok = false;
+  // A failing close can be the write that did not reach the disk.
+  if (::close(out.release()) != 0) ok = false;
   if (!ok) ::unlink(to.c_str());
   return ok;
 }

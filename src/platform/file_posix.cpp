@@ -9,43 +9,32 @@
 
 namespace vellumo::platform {
 
-File::~File() { Close(); }
-File::File(File&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    fd_ = std::exchange(other.fd_, -1);
-  }
-  return *this;
-}
+void OsHandleTraits::Close(Handle fd) noexcept { ::close(fd); }  // also drops the flock
 
 File File::OpenExclusiveWriter(const std::filesystem::path& path) {
   File f;
-  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return f;
+  OsHandle fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+  if (!fd) return f;
   // flock locks belong to the open file description, so a second open in the
   // same process conflicts too, like a second CreateFileW would.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
-    return f;
-  }
-  f.fd_ = fd;
+  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return f;
+  f.handle_ = std::move(fd);
   return f;
 }
 
-bool File::IsOpen() const noexcept { return fd_ >= 0; }
+bool File::IsOpen() const noexcept { return handle_.valid(); }
 
 std::uint64_t File::Size() const noexcept {
   struct stat st {};
-  if (fd_ < 0 || ::fstat(fd_, &st) != 0) return 0;
+  if (!handle_ || ::fstat(handle_.get(), &st) != 0) return 0;
   return static_cast<std::uint64_t>(st.st_size);
 }
 
 std::size_t File::ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const noexcept {
-  if (fd_ < 0) return 0;
+  if (!handle_) return 0;
   std::size_t done = 0;
   while (done < length) {
-    ssize_t n = ::pread(fd_, static_cast<char*>(buffer) + done, length - done,
+    ssize_t n = ::pread(handle_.get(), static_cast<char*>(buffer) + done, length - done,
                         static_cast<off_t>(offset + done));
     if (n <= 0) break;
     done += static_cast<std::size_t>(n);
@@ -54,16 +43,11 @@ std::size_t File::ReadAt(std::uint64_t offset, void* buffer, std::size_t length)
 }
 
 bool File::TouchLastWriteTime() const noexcept {
-  if (fd_ < 0) return false;
+  if (!handle_) return false;
   const struct timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};
-  return ::futimens(fd_, times) == 0;
+  return ::futimens(handle_.get(), times) == 0;
 }
 
-void File::Close() noexcept {
-  if (fd_ >= 0) {
-    ::close(fd_);  // also drops the flock
-    fd_ = -1;
-  }
-}
+void File::Close() noexcept { handle_.reset(); }
 
 }  // namespace vellumo::platform

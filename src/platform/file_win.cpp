@@ -1,35 +1,30 @@
 #include <windows.h>
 
-#include <utility>
 
 #include "platform/file.h"
 
 namespace vellumo::platform {
 
-File::~File() { Close(); }
-File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, nullptr);
-  }
-  return *this;
+void OsHandleTraits::Close(Handle h) noexcept {
+  const DWORD error = ::GetLastError();
+  ::CloseHandle(h);
+  ::SetLastError(error);
 }
 
 File File::OpenExclusiveWriter(const std::filesystem::path& path) {
   File f;
   HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h != INVALID_HANDLE_VALUE) f.handle_ = h;
+  f.handle_.reset(h);
   return f;
 }
 
-bool File::IsOpen() const noexcept { return handle_ != nullptr; }
+bool File::IsOpen() const noexcept { return handle_.valid(); }
 
 std::uint64_t File::Size() const noexcept {
   if (!handle_) return 0;
   DWORD high = 0;
-  DWORD low = ::GetFileSize(handle_, &high);
+  DWORD low = ::GetFileSize(handle_.get(), &high);
   if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return 0;
   return (static_cast<std::uint64_t>(high) << 32) | low;
 }
@@ -43,7 +38,7 @@ std::size_t File::ReadAt(std::uint64_t offset, void* buffer, std::size_t length)
     at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
     DWORD got = 0;
     const DWORD want = static_cast<DWORD>(length - done > 0x40000000 ? 0x40000000 : length - done);
-    if (!::ReadFile(handle_, static_cast<char*>(buffer) + done, want, &got, &at) || got == 0) break;
+    if (!::ReadFile(handle_.get(), static_cast<char*>(buffer) + done, want, &got, &at) || got == 0) break;
     done += got;
   }
   return done;
@@ -53,14 +48,9 @@ bool File::TouchLastWriteTime() const noexcept {
   if (!handle_) return false;
   FILETIME now;
   ::GetSystemTimeAsFileTime(&now);
-  return ::SetFileTime(handle_, nullptr, nullptr, &now) != FALSE;
+  return ::SetFileTime(handle_.get(), nullptr, nullptr, &now) != FALSE;
 }
 
-void File::Close() noexcept {
-  if (handle_) {
-    ::CloseHandle(handle_);
-    handle_ = nullptr;
-  }
-}
+void File::Close() noexcept { handle_.reset(); }
 
 }  // namespace vellumo::platform

@@ -5,13 +5,14 @@
 #include <cstdint>
 
 #include "platform/file.h"
+#include "platform/os_handle.h"
 
 namespace vellumo::platform {
 
 class FileMapping {
  public:
   FileMapping() = default;
-  ~FileMapping();
+  ~FileMapping() = default;
   FileMapping(const FileMapping&) = delete;
   FileMapping& operator=(const FileMapping&) = delete;
 
@@ -22,13 +23,13 @@ class FileMapping {
   std::uint64_t SizeBytes() const noexcept { return sizeBytes_; }
 
   // Maps lengthBytes at offset (a multiple of the allocation granularity);
-  // null on failure.
-  [[nodiscard]] std::uint8_t* MapView(std::uint64_t offset, std::uint32_t lengthBytes) const noexcept;
-  static void UnmapView(std::uint8_t* base, std::uint32_t lengthBytes) noexcept;
+  // an empty owner on failure.  The view outlives neither the process's
+  // need for it nor its owner.
+  [[nodiscard]] MappedView MapView(std::uint64_t offset, std::uint32_t lengthBytes) const noexcept;
 
  private:
 #ifdef _WIN32
-  void* handle_ = nullptr;
+  OsHandle handle_;
 #else
   int fd_ = -1;  // borrowed from the File
   bool valid_ = false;

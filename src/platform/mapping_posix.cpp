@@ -6,7 +6,7 @@
 
 namespace vellumo::platform {
 
-FileMapping::~FileMapping() { Close(); }
+void MappedViewTraits::Close(Handle view) noexcept { ::munmap(view.base, view.lengthBytes); }
 
 bool FileMapping::Create(const File& file, std::uint64_t sizeBytes) noexcept {
   Close();
@@ -33,16 +33,13 @@ void FileMapping::Close() noexcept {
 
 bool FileMapping::IsValid() const noexcept { return valid_; }
 
-std::uint8_t* FileMapping::MapView(std::uint64_t offset, std::uint32_t lengthBytes) const noexcept {
-  if (!valid_ || lengthBytes == 0) return nullptr;
-  if (offset > sizeBytes_ || lengthBytes > sizeBytes_ - offset) return nullptr;
+MappedView FileMapping::MapView(std::uint64_t offset, std::uint32_t lengthBytes) const noexcept {
+  if (!valid_ || lengthBytes == 0) return {};
+  if (offset > sizeBytes_ || lengthBytes > sizeBytes_ - offset) return {};
   void* p = ::mmap(nullptr, lengthBytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd_,
                    static_cast<off_t>(offset));
-  return p == MAP_FAILED ? nullptr : static_cast<std::uint8_t*>(p);
-}
-
-void FileMapping::UnmapView(std::uint8_t* base, std::uint32_t lengthBytes) noexcept {
-  if (base) ::munmap(base, lengthBytes);
+  if (p == MAP_FAILED) return {};
+  return MappedView(ViewSpan{static_cast<std::uint8_t*>(p), lengthBytes});
 }
 
 }  // namespace vellumo::platform

@@ -4,7 +4,11 @@
 
 namespace vellumo::platform {
 
-FileMapping::~FileMapping() { Close(); }
+void MappedViewTraits::Close(Handle view) noexcept {
+  const DWORD error = ::GetLastError();
+  ::UnmapViewOfFile(view.base);
+  ::SetLastError(error);
+}
 
 bool FileMapping::Create(const File& file, std::uint64_t sizeBytes) noexcept {
   Close();
@@ -13,30 +17,23 @@ bool FileMapping::Create(const File& file, std::uint64_t sizeBytes) noexcept {
                                   static_cast<DWORD>(sizeBytes >> 32),
                                   static_cast<DWORD>(sizeBytes), nullptr);
   if (!h) return false;
-  handle_ = h;
+  handle_.reset(h);
   sizeBytes_ = sizeBytes ? sizeBytes : file.Size();
   return true;
 }
 
 void FileMapping::Close() noexcept {
-  if (handle_) {
-    ::CloseHandle(handle_);
-    handle_ = nullptr;
-  }
+  handle_.reset();
   sizeBytes_ = 0;
 }
 
-bool FileMapping::IsValid() const noexcept { return handle_ != nullptr; }
+bool FileMapping::IsValid() const noexcept { return handle_.valid(); }
 
-std::uint8_t* FileMapping::MapView(std::uint64_t offset, std::uint32_t lengthBytes) const noexcept {
-  if (!handle_) return nullptr;
-  void* p = ::MapViewOfFile(handle_, FILE_MAP_WRITE | FILE_MAP_READ, static_cast<DWORD>(offset >> 32),
+MappedView FileMapping::MapView(std::uint64_t offset, std::uint32_t lengthBytes) const noexcept {
+  if (!handle_) return {};
+  void* p = ::MapViewOfFile(handle_.get(), FILE_MAP_WRITE | FILE_MAP_READ, static_cast<DWORD>(offset >> 32),
                             static_cast<DWORD>(offset), lengthBytes);
-  return static_cast<std::uint8_t*>(p);
-}
-
-void FileMapping::UnmapView(std::uint8_t* base, std::uint32_t) noexcept {
-  if (base) ::UnmapViewOfFile(base);
+  return MappedView(ViewSpan{static_cast<std::uint8_t*>(p), lengthBytes});
 }
 
 }  // namespace vellumo::platform

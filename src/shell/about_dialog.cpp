@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "resources/resource.h"
+#include "platform/window_base.h"
 #include "shell/app.h"
 #include "shell/usage_text.h"
 
@@ -26,10 +27,22 @@ void FileVersion(unsigned* major, unsigned* minor) {
   *minor = LOWORD(info->dwFileVersionMS);
 }
 
-INT_PTR CALLBACK AboutProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) noexcept {
+class AboutDialog : public platform::DialogBase<AboutDialog> {
+ public:
+  explicit AboutDialog(App& app) : app_(app) {}
+
+ private:
+  friend class platform::DialogBase<AboutDialog>;
+  INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  App& app_;
+};
+
+INT_PTR AboutDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
+  HWND dialog = hwnd;
   switch (message) {
     case WM_INITDIALOG: {
-      ::SetWindowTextW(dialog, TheApp().productTitle.c_str());
+      app_.aboutDialog = dialog;
+      ::SetWindowTextW(dialog, app_.productTitle.c_str());
       unsigned major, minor;
       FileVersion(&major, &minor);
       wchar_t version[64];
@@ -37,7 +50,7 @@ INT_PTR CALLBACK AboutProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM
       ::SetDlgItemTextW(dialog, IDC_ABOUT_VERSION, version);
       ::SetDlgItemTextW(dialog, IDC_ABOUT_TEXT, kUsageText);
       // Centred over the management window, or over the screen while it is hidden.
-      HWND over = TheApp().mainWindow;
+      HWND over = app_.MainWindowHandle();
       if (!::IsWindowVisible(over) || ::IsIconic(over)) over = ::GetDesktopWindow();
       RECT owner, self;
       ::GetWindowRect(over, &owner);
@@ -54,6 +67,9 @@ INT_PTR CALLBACK AboutProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM
         return TRUE;
       }
       break;
+    case WM_NCDESTROY:
+      app_.aboutDialog = nullptr;
+      break;
     default:
       break;
   }
@@ -62,10 +78,18 @@ INT_PTR CALLBACK AboutProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
 }  // namespace
 
-void ShowAboutDialog(HWND owner) {
+void ShowAboutDialog(App& app, HWND owner) {
+  if (app.aboutDialog) {
+    // One About box at a time: a second request shows the open one.
+    ::SetForegroundWindow(app.aboutDialog);
+    return;
+  }
   // A minimised (hidden) management window would hide the box it owns.
   if (owner && (!::IsWindowVisible(owner) || ::IsIconic(owner))) owner = nullptr;
-  ::DialogBoxParamW(TheApp().instance, MAKEINTRESOURCEW(IDD_ABOUT), owner, &AboutProcedure, 0);
+  AboutDialog about(app);
+  ModalScope modal(app);
+  ::DialogBoxParamW(app.context.Instance(), MAKEINTRESOURCEW(IDD_ABOUT), owner, &AboutDialog::DialogProcedure,
+                    reinterpret_cast<LPARAM>(&about));
 }
 
 }  // namespace vellumo::shell

@@ -2,38 +2,78 @@
 
 #include <commctrl.h>
 
-#include "notes/item_tooltip.h"
-#include "notes/note_host.h"
 #include "notes/note_window.h"
 #include "notes/trigger_notes.h"
 #include "resources/resource.h"
+#include "shell/main_window.h"
+#include "shell/management_dialog.h"
 #include "store/database_path.h"
 
 namespace vellumo::shell {
 
-App& TheApp() {
-  static App app;
-  return app;
+App::App() = default;
+
+App::~App() {
+  // The windows go before the database they show.
+  notes::CloseAllNoteWindows(context);
+  context.tooltip.Destroy();
+  if (context.mainWindow) ::DestroyWindow(context.mainWindow);
+}
+
+ModalScope::ModalScope(App& app) : app_(app) { ++app_.modalDepth; }
+
+ModalScope::~ModalScope() {
+  if (--app_.modalDepth == 0 && app_.exitPending) {
+    app_.exitPending = false;
+    if (HWND w = app_.MainWindowHandle()) ::PostMessageW(w, WM_COMMAND, IDM_EXIT, 0);
+  }
 }
 
 void ShellActionPerformer::OpenNotesForTrigger(std::uint32_t triggerCode) {
-  App& app = TheApp();
-  if (!app.database) return;
+  if (!context_.database) return;
   auto held = [](int key) { return (::GetAsyncKeyState(key) & 0x8000) != 0; };
   const notes::HeldModifiers modifiers{held(VK_SHIFT), held(VK_CONTROL), held(VK_MENU)};
-  for (const std::uint32_t note : notes::NotesOpenedBy(*app.database, triggerCode, modifiers))
-    (void)notes::OpenNoteWindow(note);
+  for (const std::uint32_t note : notes::NotesOpenedBy(*context_.database, triggerCode, modifiers))
+    (void)notes::OpenNoteWindow(context_, note);
 }
 
 std::wstring Wide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
 
 void MessageBoxes::Show(std::u16string_view text, std::u16string_view caption) {
-  ::MessageBoxW(TheApp().mainWindow, Wide(text).c_str(), Wide(caption).c_str(), MB_OK);
+  if (!app_.context.OnInterfaceThread()) {
+    // Another thread has its own message loop for the box and no business
+    // with the interface thread's modal count.
+    ::MessageBoxW(nullptr, Wide(text).c_str(), Wide(caption).c_str(), MB_OK);
+    return;
+  }
+  ModalScope modal(app_);
+  ::MessageBoxW(app_.MainWindowHandle(), Wide(text).c_str(), Wide(caption).c_str(), MB_OK);
 }
 
-bool Initialise(HINSTANCE instance) {
-  App& app = TheApp();
-  app.instance = instance;
+void LoadResources(App& app, HINSTANCE instance) {
+  app.context.instance = instance;
+  wchar_t text[101] = {};
+  ::LoadStringW(instance, IDS_PRODUCT_TITLE, text, 101);
+  app.productTitle = text;
+  ::LoadStringW(instance, IDS_WINDOW_CLASS, text, 101);
+  app.windowClass = text;
+  app.trayMenuBar.reset(::LoadMenuW(instance, MAKEINTRESOURCEW(IDM_TRAY)));
+  app.trayMenu = app.trayMenuBar ? ::GetSubMenu(app.trayMenuBar.get(), 0) : nullptr;
+  app.insertMenuBar.reset(::LoadMenuW(instance, MAKEINTRESOURCEW(IDM_INSERT)));
+  app.insertMenu = app.insertMenuBar ? ::GetSubMenu(app.insertMenuBar.get(), 0) : nullptr;
+  app.accelerators = ::LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDA_MAIN));
+}
+
+bool PreTranslate(App& app, MSG& message) {
+  if (HWND dialog = app.ManagementDialogHandle(); dialog && ::IsDialogMessageW(dialog, &message)) return true;
+  if (HWND page = app.currentSettingsPage; page && ::IsWindow(page) && ::IsDialogMessageW(page, &message))
+    return true;
+  return app.accelerators && ::TranslateAcceleratorW(message.hwnd, app.accelerators, &message);
+}
+
+bool Initialise(App& app, HINSTANCE instance) {
+  notes::ProgramContext& context = app.context;
+  context.instance = instance;
 
   // One instance per program file: the mutex and the window class are both
   // named after the program's path.
@@ -42,7 +82,7 @@ bool Initialise(HINSTANCE instance) {
   for (int i = static_cast<int>(::wcslen(path)) - 1; i >= 1; --i)
     if (path[i] == L'\\') path[i] = L'/';
   app.windowClass += path;
-  app.instanceMutex = ::CreateMutexW(nullptr, FALSE, path);
+  app.instanceMutex.reset(::CreateMutexW(nullptr, FALSE, path));
   if (::GetLastError() == ERROR_ALREADY_EXISTS) {
     for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, app.windowClass.c_str(), nullptr)) != nullptr;)
       ::PostMessageW(w, WM_SECOND_INSTANCE, 0, 0);
@@ -52,57 +92,53 @@ bool Initialise(HINSTANCE instance) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_USEREX_CLASSES | ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES};
   ::InitCommonControlsEx(&controls);
   app.taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
-  if (!RegisterMainWindowClass()) return false;
-  app.mainWindow = CreateMainWindow();
-  if (!app.mainWindow) return false;
+  if (!RegisterMainWindowClass(app)) return false;
+  if (!CreateMainWindow(app)) return false;
 
   const DatabaseNaming naming = ProgramDatabaseNaming();
   (void)InstallCompactedDatabase(naming, app.messages);
   app.database = std::make_unique<Ku>();
   (void)app.database->Open(1, u"");
   if (app.database->IsBroken()) {
-    ::MessageBoxW(app.mainWindow, L"数据库错误!", L"错误", MB_OK);
+    ModalScope modal(app);
+    ::MessageBoxW(context.mainWindow, L"数据库错误!", L"错误", MB_OK);
     app.database.reset();
     return false;
   }
+  context.database = app.database.get();
   app.protection = std::make_unique<protect::ContentProtection>(*app.database);
   (void)app.protection->UnlockContent();
+  context.protection = app.protection.get();
 
-  app.managementDialog = CreateManagementDialog(app.mainWindow);
-  if (app.managementDialog) {
+  if (HWND dialog = CreateManagementDialog(app, context.mainWindow)) {
     // The frame's client area is exactly the dialog.
-    RECT dialog, frame, client;
-    ::GetWindowRect(app.managementDialog, &dialog);
-    ::GetWindowRect(app.mainWindow, &frame);
-    ::GetClientRect(app.mainWindow, &client);
-    const int width = (frame.right - frame.left) - client.right + (dialog.right - dialog.left);
-    const int height = (frame.bottom - frame.top) - client.bottom + (dialog.bottom - dialog.top);
-    ::SetWindowPos(app.mainWindow, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+    RECT box, frame, client;
+    ::GetWindowRect(dialog, &box);
+    ::GetWindowRect(context.mainWindow, &frame);
+    ::GetClientRect(context.mainWindow, &client);
+    const int width = (frame.right - frame.left) - client.right + (box.right - box.left);
+    const int height = (frame.bottom - frame.top) - client.bottom + (box.bottom - box.top);
+    ::SetWindowPos(context.mainWindow, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
   }
   RECT work, frame;
   ::GetWindowRect(::GetDesktopWindow(), &work);
-  ::GetWindowRect(app.mainWindow, &frame);
-  ::SetWindowPos(app.mainWindow, nullptr, (work.right - (frame.right - frame.left)) / 2,
+  ::GetWindowRect(context.mainWindow, &frame);
+  ::SetWindowPos(context.mainWindow, nullptr, (work.right - (frame.right - frame.left)) / 2,
                  (work.bottom - (frame.bottom - frame.top)) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 
-  TrayAdd(::LoadIconW(instance, MAKEINTRESOURCEW(IDI_TRAY)));
-  ::UpdateWindow(app.mainWindow);
-  ::SetWindowPos(app.mainWindow, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  (void)notes::CreateItemTooltip(instance);
-  notes::NoteHost& host = notes::Host();
-  host.instance = instance;
-  host.database = app.database.get();
-  host.protection = app.protection.get();
-  host.appMutex = &app.appMutex;
-  host.mainWindow = app.mainWindow;
-  host.managementDialog = app.managementDialog;
-  host.interfaceClock = ::GetTickCount();
-  host.screenWidth = ::GetSystemMetrics(SM_CXSCREEN) - 2;
-  host.screenHeight = ::GetSystemMetrics(SM_CYSCREEN) - 2;
-  const std::wstring hotkeyFailures = app.later->RegisterManagementHotkeys(app.mainWindow);
-  if (!hotkeyFailures.empty())
-    ::MessageBoxW(app.mainWindow, hotkeyFailures.substr(0, 1024).c_str(), L"Vellumo", MB_ICONINFORMATION);
-  app.later->SetNoteHotkeys(app.mainWindow, true);
+  TrayAdd(app, ::LoadIconW(instance, MAKEINTRESOURCEW(IDI_TRAY)));
+  ::UpdateWindow(context.mainWindow);
+  ::SetWindowPos(context.mainWindow, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  (void)context.tooltip.Create(instance);
+  context.interfaceClock = ::GetTickCount();
+  context.screenWidth = ::GetSystemMetrics(SM_CXSCREEN) - 2;
+  context.screenHeight = ::GetSystemMetrics(SM_CYSCREEN) - 2;
+  const std::wstring hotkeyFailures = app.later->RegisterManagementHotkeys(context.mainWindow);
+  if (!hotkeyFailures.empty()) {
+    ModalScope modal(app);
+    ::MessageBoxW(context.mainWindow, hotkeyFailures.substr(0, 1024).c_str(), L"Vellumo", MB_ICONINFORMATION);
+  }
+  app.later->SetNoteHotkeys(context.mainWindow, true);
   app.later->StartSync();
   return true;
 }

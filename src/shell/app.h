@@ -1,38 +1,42 @@
 #pragma once
-// Process-wide state of the running program, created at start-up and alive
-// until exit.  Only the interface thread touches it.
+// The running program: what start-up creates and exit destroys.  WinMain
+// owns the one App and hands it to the windows it creates; the note windows
+// and every later subsystem see the part they need, the ProgramContext.
+// Interface thread only.
 #include <windows.h>
 
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "actions/action_queue.h"
 #include "model/notifier.h"
+#include "notes/program_context.h"
+#include "platform/win_handles.h"
 #include "protect/content_key.h"
+#include "resources/window_messages.h"
 #include "shell/housekeeping.h"
 #include "store/backup.h"
 #include "store/ku.h"
 
 namespace vellumo::shell {
 
-inline constexpr UINT WM_TRAY_NOTIFY = WM_USER + 1;
-inline constexpr UINT WM_SECOND_INSTANCE = WM_USER + 11;
-inline constexpr UINT WM_MGMT_RELOAD = WM_USER + 2;
-inline constexpr UINT WM_MGMT_FOCUS_FILTER = WM_USER + 5;
-inline constexpr UINT WM_MGMT_SELECT_NOTE = WM_USER + 7;
-inline constexpr UINT WM_MGMT_AUTO_OPEN = WM_USER + 8;
+class MainWindow;
+class ManagementDialog;
 
 // Message boxes owned by the main window, for the store and the model.
 class MessageBoxes final : public UserMessages, public model::ModelNotifier {
  public:
+  explicit MessageBoxes(struct App& app) : app_(app) {}
   void Show(std::u16string_view text, std::u16string_view caption) override;
   void ShowMessage(std::u16string_view text, std::u16string_view caption) override { Show(text, caption); }
+
+ private:
+  App& app_;
 };
 
 // The subsystems that later parts of the program bring: global hotkeys and
-// the sync engine.  Start-up and exit
-// call them at their places; until a subsystem exists its part does nothing.
+// the sync engine.  Start-up and exit call them at their places; until a
+// subsystem exists its part does nothing.
 class LaterSubsystems {
  public:
   virtual ~LaterSubsystems() = default;
@@ -47,47 +51,86 @@ class LaterSubsystems {
 // Carries out what queued actions ask of the program's windows.
 class ShellActionPerformer final : public actions::ActionPerformer {
  public:
+  explicit ShellActionPerformer(notes::ProgramContext& context) : context_(context) {}
   void OpenNotesForTrigger(std::uint32_t triggerCode) override;
+
+ private:
+  notes::ProgramContext& context_;
 };
 
 struct App {
-  HINSTANCE instance = nullptr;
+  App();
+  ~App();
+  App(const App&) = delete;
+  App& operator=(const App&) = delete;
+
+  notes::ProgramContext context;  // instance, database, protection, windows, clock, screen
   std::wstring productTitle;
   std::wstring windowClass;
-  HMENU trayMenuBar = nullptr;  // menu 129; its first submenu is the tray menu
+  platform::MenuHandle trayMenuBar;  // menu 129; its first submenu is the tray menu
   HMENU trayMenu = nullptr;
-  HMENU insertMenuBar = nullptr;
+  platform::MenuHandle insertMenuBar;  // menu 141; its first submenu is the insert-command menu
   HMENU insertMenu = nullptr;
-  HACCEL accelerators = nullptr;
-  HANDLE instanceMutex = nullptr;
-  std::mutex appMutex;
+  HACCEL accelerators = nullptr;  // resource tables are freed with the module
+  platform::KernelHandle instanceMutex;
   UINT taskbarCreated = 0;
-  HWND mainWindow = nullptr;
-  HWND managementDialog = nullptr;
+  // The settings page shown in the management window, whose controls the
+  // message loop gives dialog keyboard handling; null while none is.
+  HWND currentSettingsPage = nullptr;
+  std::unique_ptr<MainWindow> mainWindow;
+  std::unique_ptr<ManagementDialog> managementDialog;
   std::unique_ptr<Ku> database;
   std::unique_ptr<protect::ContentProtection> protection;
-  MessageBoxes messages;
+  MessageBoxes messages{*this};
   std::unique_ptr<LaterSubsystems> later = std::make_unique<LaterSubsystems>();
-  ShellActionPerformer actionPerformer;
+  ShellActionPerformer actionPerformer{context};
   actions::ActionQueue actionQueue{actionPerformer};
   HousekeepingClock housekeeping;
   DWORD lastDeactivation = 0;
   HWND savedFocus = nullptr;
   bool mousePopupPaused = false;
+  // Modal loops run inside the main window's procedure; while one runs, the
+  // window and the database under it must stay.  An exit asked for then is
+  // carried out when the last modal loop has ended.
+  int modalDepth = 0;
+  bool exitPending = false;
+  HWND aboutDialog = nullptr;
+
+  HWND MainWindowHandle() const { return context.mainWindow; }
+  HWND ManagementDialogHandle() const { return context.managementDialog; }
 };
 
-App& TheApp();
+// Counts a modal loop of the interface thread for the App's lifetime rules.
+class ModalScope {
+ public:
+  explicit ModalScope(App& app);
+  ~ModalScope();
+  ModalScope(const ModalScope&) = delete;
+  ModalScope& operator=(const ModalScope&) = delete;
 
-bool Initialise(HINSTANCE instance);
-bool RegisterMainWindowClass();
-HWND CreateMainWindow();
-HWND CreateManagementDialog(HWND parent);
-void ToggleManagementWindow(std::uint32_t note);
-void TrayAdd(HICON icon);
-void TrayRemove();
-void TraySetIcon(HICON icon);
-void ShowAboutDialog(HWND owner);
-void ShowBackupDirectoryDialog(HWND owner);
+ private:
+  App& app_;
+};
+
+// Loads strings 103 and 109, menus 129 and 141 and accelerator table 109.
+void LoadResources(App& app, HINSTANCE instance);
+bool Initialise(App& app, HINSTANCE instance);
+// The message loop's dialog and accelerator handling; true when the message
+// was consumed.
+bool PreTranslate(App& app, MSG& message);
+
+bool RegisterMainWindowClass(App& app);
+HWND CreateMainWindow(App& app);
+HWND CreateManagementDialog(App& app, HWND parent);
+void ToggleManagementWindow(App& app, std::uint32_t note);
+// Exit: destroys the main window, or, inside a modal loop, asks for it once
+// the loop has ended.
+void RequestExit(App& app);
+void TrayAdd(App& app, HICON icon);
+void TrayRemove(App& app);
+void TraySetIcon(App& app, HICON icon);
+void ShowAboutDialog(App& app, HWND owner);
+void ShowBackupDirectoryDialog(App& app, HWND owner);
 std::wstring Wide(std::u16string_view text);
 
 }  // namespace vellumo::shell

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "resources/resource.h"
+#include "platform/window_base.h"
 #include "shell/app.h"
 
 namespace vellumo::shell {
@@ -14,10 +15,10 @@ namespace {
 
 const std::uint8_t kBackupDirectoryKey[] = {0x08, 0x02};
 
-std::wstring StoredDirectory() {
+std::wstring StoredDirectory(Ku* database) {
   std::vector<std::uint8_t> value;
   std::wstring text;
-  if (!TheApp().database || TheApp().database->GetValue(kBackupDirectoryKey, &value) != 0) return text;
+  if (!database || database->GetValue(kBackupDirectoryKey, &value) != 0) return text;
   for (std::size_t i = 0; i + 1 < value.size() && i < 2000; i += 2) {
     const auto c = static_cast<wchar_t>(value[i] | value[i + 1] << 8);
     if (c == 0) break;
@@ -26,7 +27,7 @@ std::wstring StoredDirectory() {
   return text;
 }
 
-bool StoreDirectory(HWND dialog) {
+bool StoreDirectory(App& app, HWND dialog) {
   wchar_t text[1001] = {};
   ::GetDlgItemTextW(dialog, IDC_BACKUP_DIRECTORY_EDIT, text, 1001);
   const std::wstring directory(text);
@@ -34,6 +35,7 @@ bool StoreDirectory(HWND dialog) {
     // Checked without changing the process's working directory.
     std::error_code ec;
     if (!std::filesystem::is_directory(std::filesystem::path(directory), ec)) {
+      ModalScope modal(app);
       ::MessageBoxW(dialog, L"设置的路径不存在！", L"错误", MB_OK);
       return false;
     }
@@ -44,19 +46,31 @@ bool StoreDirectory(HWND dialog) {
     value.push_back(static_cast<std::uint8_t>(c >> 8));
   }
   if (!value.empty()) value.insert(value.end(), {0, 0});
-  (void)TheApp().database->Put(kBackupDirectoryKey, value.empty() ? nullptr : value.data(),
+  if (!app.database) return true;
+  (void)app.database->Put(kBackupDirectoryKey, value.empty() ? nullptr : value.data(),
                                static_cast<std::uint32_t>(value.size()));
   return true;
 }
 
-INT_PTR CALLBACK BackupDirectoryProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) noexcept {
+class BackupDirectoryDialog : public platform::DialogBase<BackupDirectoryDialog> {
+ public:
+  explicit BackupDirectoryDialog(App& app) : app_(app) {}
+
+ private:
+  friend class platform::DialogBase<BackupDirectoryDialog>;
+  INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  App& app_;
+};
+
+INT_PTR BackupDirectoryDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
+  HWND dialog = hwnd;
   switch (message) {
     case WM_INITDIALOG:
-      ::SetDlgItemTextW(dialog, IDC_BACKUP_DIRECTORY_EDIT, StoredDirectory().c_str());
+      ::SetDlgItemTextW(dialog, IDC_BACKUP_DIRECTORY_EDIT, StoredDirectory(app_.database.get()).c_str());
       return TRUE;
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK) {
-        if (StoreDirectory(dialog)) ::EndDialog(dialog, 1);
+        if (StoreDirectory(app_, dialog)) ::EndDialog(dialog, 1);
         return TRUE;
       }
       if (LOWORD(wParam) == IDCANCEL) {
@@ -72,8 +86,11 @@ INT_PTR CALLBACK BackupDirectoryProcedure(HWND dialog, UINT message, WPARAM wPar
 
 }  // namespace
 
-void ShowBackupDirectoryDialog(HWND owner) {
-  ::DialogBoxParamW(TheApp().instance, MAKEINTRESOURCEW(IDD_BACKUP_DIRECTORY), owner, &BackupDirectoryProcedure, 0);
+void ShowBackupDirectoryDialog(App& app, HWND owner) {
+  BackupDirectoryDialog dialog(app);
+  ModalScope modal(app);
+  ::DialogBoxParamW(app.context.Instance(), MAKEINTRESOURCEW(IDD_BACKUP_DIRECTORY), owner,
+                    &BackupDirectoryDialog::DialogProcedure, reinterpret_cast<LPARAM>(&dialog));
 }
 
 }  // namespace vellumo::shell

@@ -7,17 +7,18 @@
 #include <vector>
 
 #include "model/notes.h"
-#include "notes/item_tooltip.h"
-#include "notes/note_host.h"
 #include "notes/note_window.h"
 #include "resources/resource.h"
 #include "shell/app.h"
+#include "shell/main_window.h"
+#include "shell/management_dialog.h"
 
 namespace vellumo::shell {
 
 namespace {
 
 constexpr UINT_PTR kShellTimer = 0;
+const std::uint8_t kBackupDirectoryKey[] = {0x08, 0x02};
 
 // For start-up measurements: the milliseconds from process creation to the
 // first tick go to the file VELLUMO_FIRST_TICK_FILE names, when it is set.
@@ -30,89 +31,32 @@ void ReportFirstTick() {
   auto value = [](const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
   char text[32];
   const int length = std::snprintf(text, sizeof text, "%llu\n", (value(now) - value(created)) / 10000);
-  HANDLE file = ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
+  const platform::KernelHandle file(
+      ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;
   DWORD written = 0;
-  ::WriteFile(file, text, static_cast<DWORD>(length), &written, nullptr);
-  ::CloseHandle(file);
+  ::WriteFile(file.get(), text, static_cast<DWORD>(length), &written, nullptr);
 }
 
-void CALLBACK ShellTick(HWND, UINT, UINT_PTR, DWORD now) noexcept {
-  App& app = TheApp();
+void CALLBACK ShellTick(HWND window, UINT, UINT_PTR, DWORD now) noexcept {
   static bool first = true;
   if (first) {
     first = false;
     ReportFirstTick();
   }
-  notes::Host().interfaceClock = now;
-  app.actionQueue.StepActions();
-  notes::ReapClosedWindows();
-  const HousekeepingDue due = app.housekeeping.Step(now);
-  if (!app.database) return;
-  if (due.releaseViews) app.database->ReleaseViews();
-  if (due.backupCheck)
-    (void)RunBackup(*app.database, BackupMode::Automatic, ProgramDatabaseNaming(), app.messages, UnixTimeMs());
+  if (MainWindow* self = MainWindow::FromWindow(window)) self->Tick(now);
 }
 
-void SetNoActivate(bool on) {
-  HWND w = TheApp().mainWindow;
-  LONG_PTR style = ::GetWindowLongPtrW(w, GWL_EXSTYLE);
-  style = on ? (style | WS_EX_NOACTIVATE) : (style & ~static_cast<LONG_PTR>(WS_EX_NOACTIVATE));
-  ::SetWindowLongPtrW(w, GWL_EXSTYLE, style);
-}
+constexpr wchar_t kBackUpQuestion[] =
+    L"备份（*.bak）最多保留10个（份），多出的文件将按文件修改时间自动删除，如果需要保留更多的备份文件，"
+    L"请手动把备份文件重命名为非bak扩展名或移至其他目录。是否立即备份？";
+constexpr wchar_t kCompactQuestion[] =
+    L"整理数据库流程：1.会自动进行一次备份；2.会自动退出程序(退出前会自动把数据库整理至临时文件)；"
+    L"3.手动启动程序(启动后会自动将临时文件改名为正式库文件)。是否继续？";
 
-void TogglePause() {
-  App& app = TheApp();
-  app.mousePopupPaused = !app.mousePopupPaused;
-  TraySetIcon(::LoadIconW(app.instance, MAKEINTRESOURCEW(app.mousePopupPaused ? IDI_TRAY_PAUSED : IDI_TRAY)));
-  ::CheckMenuItem(app.trayMenu, IDM_PAUSE_TRAY, MF_BYCOMMAND | (app.mousePopupPaused ? MF_CHECKED : MF_UNCHECKED));
-  HMENU bar = ::GetMenu(app.mainWindow);
-  ::ModifyMenuW(bar, IDM_PAUSE_BAR, MF_BYCOMMAND | MF_STRING, IDM_PAUSE_BAR,
-                app.mousePopupPaused ? L"恢复(&U)" : L"暂停(&P)");
-  ::DrawMenuBar(app.mainWindow);
-}
-
-void BackUpNow(HWND window) {
-  App& app = TheApp();
-  if (::MessageBoxW(window,
-                    L"备份（*.bak）最多保留10个（份），多出的文件将按文件修改时间自动删除，如果需要保留更多的备份文件，"
-                    L"请手动把备份文件重命名为非bak扩展名或移至其他目录。是否立即备份？",
-                    L"备份数据库", MB_ICONQUESTION | MB_OKCANCEL) == IDCANCEL)
-    return;
-  (void)RunBackup(*app.database, BackupMode::Manual, ProgramDatabaseNaming(), app.messages, UnixTimeMs());
-}
-
-void CompactNow(HWND window) {
-  App& app = TheApp();
-  if (::MessageBoxW(window,
-                    L"整理数据库流程：1.会自动进行一次备份；2.会自动退出程序(退出前会自动把数据库整理至临时文件)；"
-                    L"3.手动启动程序(启动后会自动将临时文件改名为正式库文件)。是否继续？",
-                    L"整理数据库", MB_ICONQUESTION | MB_OKCANCEL) == IDCANCEL)
-    return;
-  ::MessageBoxW(window, L"如无异常，程序将自动退出，然后请手动启动程序。", L"提示", MB_OK);
-  (void)CompactDatabase(*app.database, ProgramDatabaseNaming(), app.messages, UnixTimeMs(), [] {
-    TrayRemove();
-    ::ExitProcess(0);
-  });
-  ::MessageBoxW(window, Wide(kCompactionFailedText).c_str(), L"错误", MB_OK);
-}
-
-void BrowseBackups(HWND window) {
-  App& app = TheApp();
-  std::vector<std::uint8_t> value;
-  const std::uint8_t key[] = {0x08, 0x02};
-  (void)app.database->GetValue(key, &value);
-  std::wstring directory;
-  for (std::size_t i = 0; i + 1 < value.size() && directory.size() < 1000; i += 2) {
-    const wchar_t c = static_cast<wchar_t>(value[i] | value[i + 1] << 8);
-    if (c == 0) break;
-    directory.push_back(c);
-  }
-  if (directory.empty()) {
-    ::MessageBoxW(window, L"没有设置备份目录，可以在维护菜单里面设置。", L"提示", MB_OK);
-    return;
-  }
-  ::ShellExecuteW(nullptr, nullptr, directory.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+int Ask(App& app, HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
+  ModalScope modal(app);
+  return ::MessageBoxW(owner, text, caption, type);
 }
 
 void BrowseWorkingDirectory() {
@@ -121,173 +65,265 @@ void BrowseWorkingDirectory() {
   ::ShellExecuteW(nullptr, nullptr, directory, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-void Exit() {
-  SetNoActivate(false);
-  ::DestroyWindow(TheApp().mainWindow);
+}  // namespace
+
+void MainWindow::Tick(DWORD now) {
+  notes::ProgramContext& context = app_.context;
+  context.interfaceClock = now;
+  app_.actionQueue.StepActions();
+  notes::ReapClosedWindows(context);
+  // Housekeeping waits for the database: a tick that fires inside a message
+  // box of start-up must not use up the first release and backup check.
+  if (!app_.database) return;
+  const HousekeepingDue due = app_.housekeeping.Step(now);
+  if (due.releaseViews) app_.database->ReleaseViews();
+  if (due.backupCheck)
+    (void)RunBackup(*app_.database, BackupMode::Automatic, ProgramDatabaseNaming(), app_.messages, UnixTimeMs());
 }
 
-bool OnCommand(HWND window, WORD id) {
-  App& app = TheApp();
+void MainWindow::SetNoActivate(bool on) {
+  LONG_PTR style = ::GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
+  style = on ? (style | WS_EX_NOACTIVATE) : (style & ~static_cast<LONG_PTR>(WS_EX_NOACTIVATE));
+  ::SetWindowLongPtrW(hwnd, GWL_EXSTYLE, style);
+}
+
+void MainWindow::TogglePause() {
+  app_.mousePopupPaused = !app_.mousePopupPaused;
+  const bool paused = app_.mousePopupPaused;
+  TraySetIcon(app_, ::LoadIconW(app_.context.Instance(), MAKEINTRESOURCEW(paused ? IDI_TRAY_PAUSED : IDI_TRAY)));
+  ::CheckMenuItem(app_.trayMenu, IDM_PAUSE_TRAY, MF_BYCOMMAND | (paused ? MF_CHECKED : MF_UNCHECKED));
+  HMENU bar = ::GetMenu(hwnd);
+  ::ModifyMenuW(bar, IDM_PAUSE_BAR, MF_BYCOMMAND | MF_STRING, IDM_PAUSE_BAR, paused ? L"恢复(&U)" : L"暂停(&P)");
+  ::DrawMenuBar(hwnd);
+}
+
+void MainWindow::BackUpNow() {
+  if (!app_.database) return;
+  if (Ask(app_, hwnd, kBackUpQuestion, L"备份数据库", MB_ICONQUESTION | MB_OKCANCEL) == IDCANCEL) return;
+  (void)RunBackup(*app_.database, BackupMode::Manual, ProgramDatabaseNaming(), app_.messages, UnixTimeMs());
+}
+
+void MainWindow::CompactNow() {
+  if (!app_.database) return;
+  if (Ask(app_, hwnd, kCompactQuestion, L"整理数据库", MB_ICONQUESTION | MB_OKCANCEL) == IDCANCEL) return;
+  (void)Ask(app_, hwnd, L"如无异常，程序将自动退出，然后请手动启动程序。", L"提示", MB_OK);
+  App& app = app_;
+  (void)CompactDatabase(*app_.database, ProgramDatabaseNaming(), app_.messages, UnixTimeMs(), [&app] {
+    TrayRemove(app);
+    ::ExitProcess(0);
+  });
+  (void)Ask(app_, hwnd, Wide(kCompactionFailedText).c_str(), L"错误", MB_OK);
+}
+
+void MainWindow::BrowseBackups() {
+  std::vector<std::uint8_t> value;
+  if (app_.database) (void)app_.database->GetValue(kBackupDirectoryKey, &value);
+  std::wstring directory;
+  for (std::size_t i = 0; i + 1 < value.size() && directory.size() < 1000; i += 2) {
+    const wchar_t c = static_cast<wchar_t>(value[i] | value[i + 1] << 8);
+    if (c == 0) break;
+    directory.push_back(c);
+  }
+  if (directory.empty()) {
+    (void)Ask(app_, hwnd, L"没有设置备份目录，可以在维护菜单里面设置。", L"提示", MB_OK);
+    return;
+  }
+  ::ShellExecuteW(nullptr, nullptr, directory.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+bool MainWindow::OnCommand(WORD id) {
   switch (id) {
     case IDM_NEW_NOTE:
     case IDM_OPEN_NOTE:
     case IDM_DELETE_NOTE:
     case IDM_CLEAR_NOTE:
     case IDM_CLEAR_ICON_CACHE:
-      if (app.managementDialog) ::PostMessageW(app.managementDialog, WM_COMMAND, id, 0);
+      if (HWND dialog = app_.ManagementDialogHandle()) ::PostMessageW(dialog, WM_COMMAND, id, 0);
       return true;
     case IDM_PAUSE_TRAY:
     case IDM_PAUSE_BAR:
       TogglePause();
       return true;
     case IDM_BACKUP:
-      BackUpNow(window);
+      BackUpNow();
       return true;
     case IDM_COMPACT:
-      CompactNow(window);
+      CompactNow();
       return true;
     case IDM_BACKUP_DIRECTORY:
-      ShowBackupDirectoryDialog(window);
+      ShowBackupDirectoryDialog(app_, hwnd);
       return true;
     case IDM_BROWSE_BACKUPS:
-      BrowseBackups(window);
+      BrowseBackups();
       return true;
     case IDM_BROWSE_WORKING:
       BrowseWorkingDirectory();
       return true;
     case IDM_ABOUT:
-      ShowAboutDialog(window);
+      ShowAboutDialog(app_, hwnd);
       return true;
     case IDM_EXIT:
     case IDM_EXIT_TRAY:
-      Exit();
+      RequestExit(app_);
       return true;
     default:
       return false;
   }
 }
 
-LRESULT CALLBACK MainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  App& app = TheApp();
+void MainWindow::OnDestroy() {
+  notes::ProgramContext& context = app_.context;
+  app_.later->SetNoteHotkeys(hwnd, false);
+  notes::CloseAllNoteWindows(context);
+  context.tooltip.Destroy();
+  TrayRemove(app_);
+  app_.later->StopSync();
+  context.protection = nullptr;
+  context.database = nullptr;
+  app_.protection.reset();
+  app_.database.reset();  // closes the files and stamps their times
+  context.mainWindow = nullptr;
+  ::PostQuitMessage(0);
+}
+
+LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  notes::ProgramContext& context = app_.context;
   switch (message) {
     case WM_CREATE:
-      ::SetTimer(window, kShellTimer, 40, &ShellTick);
+      context.mainWindow = hwnd;
+      ::SetTimer(hwnd, kShellTimer, 40, &ShellTick);
       return 0;
     case WM_DESTROY:
-      app.later->SetNoteHotkeys(window, false);
-      notes::CloseAllNoteWindows();
-      notes::DestroyItemTooltip();
-      TrayRemove();
-      app.later->StopSync();
-      app.protection.reset();
-      app.database.reset();  // closes the files and stamps their times
-      ::PostQuitMessage(0);
+      OnDestroy();
       return 0;
     case WM_SIZE:
-      if (app.managementDialog)
-        ::SetWindowPos(app.managementDialog, nullptr, 0, 0, LOWORD(lParam), HIWORD(lParam), SWP_NOZORDER);
+      if (HWND dialog = app_.ManagementDialogHandle())
+        ::SetWindowPos(dialog, nullptr, 0, 0, LOWORD(lParam), HIWORD(lParam), SWP_NOZORDER);
       return 0;
     case WM_ACTIVATE:
       if (LOWORD(wParam) == WA_INACTIVE) {
-        app.lastDeactivation = ::GetTickCount();
-        app.savedFocus = ::GetFocus();
-      } else if (LOWORD(wParam) == WA_ACTIVE && app.savedFocus) {
-        ::SetFocus(app.savedFocus);
+        app_.lastDeactivation = ::GetTickCount();
+        app_.savedFocus = ::GetFocus();
+      } else if (LOWORD(wParam) == WA_ACTIVE && app_.savedFocus) {
+        ::SetFocus(app_.savedFocus);
       }
       return 0;
     case WM_MOUSEACTIVATE:
-      ::SetForegroundWindow(window);
+      ::SetForegroundWindow(hwnd);
       return 0;
     case WM_DISPLAYCHANGE:
-      notes::Host().screenWidth = LOWORD(lParam) - 2;
-      notes::Host().screenHeight = HIWORD(lParam) - 2;
+      context.screenWidth = LOWORD(lParam) - 2;
+      context.screenHeight = HIWORD(lParam) - 2;
       return 0;
     case WM_NCLBUTTONDOWN:
     case WM_NCRBUTTONDOWN:
-      if (::GetForegroundWindow() != window) ::SetForegroundWindow(window);
+      if (::GetForegroundWindow() != hwnd) ::SetForegroundWindow(hwnd);
       break;
     case WM_COMMAND:
-      if (OnCommand(window, LOWORD(wParam))) return 0;
+      if (OnCommand(LOWORD(wParam))) return 0;
       break;
     case WM_TIMER:
       return 0;
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_MINIMIZE) {
-        const LRESULT result = ::DefWindowProcW(window, message, wParam, lParam);
+        const LRESULT result = ::DefWindowProcW(hwnd, message, wParam, lParam);
         SetNoActivate(false);
-        ::ShowWindow(window, SW_HIDE);
+        ::ShowWindow(hwnd, SW_HIDE);
         return result;
       }
       if ((wParam & 0xFFF0) == SC_CLOSE) {
-        ::PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        ::PostMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
         return 0;
       }
       break;
     case WM_SECOND_INSTANCE:
-      ToggleManagementWindow(0);
+      ToggleManagementWindow(app_, 0);
+      return 0;
+    case WM_NOTE_CHANGED_ELSEWHERE:
+      notes::NotifyNoteChanged(context, static_cast<std::uint32_t>(wParam));
       return 0;
     case WM_TRAY_NOTIFY:
       if (lParam == WM_LBUTTONUP) {
-        ToggleManagementWindow(0);
+        ToggleManagementWindow(app_, 0);
       } else if (lParam == WM_RBUTTONUP) {
         POINT at;
         ::GetCursorPos(&at);
-        ::SetForegroundWindow(window);
-        ::TrackPopupMenu(app.trayMenu, 0, at.x, at.y, 0, window, nullptr);
+        ::SetForegroundWindow(hwnd);
+        ModalScope modal(app_);
+        ::TrackPopupMenu(app_.trayMenu, 0, at.x, at.y, 0, hwnd, nullptr);
       }
       return 0;
     default:
-      if (message == app.taskbarCreated && message != 0) {
-        TrayAdd(::LoadIconW(app.instance, MAKEINTRESOURCEW(IDI_TRAY)));
+      if (message == app_.taskbarCreated && message != 0) {
+        TrayAdd(app_, ::LoadIconW(context.Instance(), MAKEINTRESOURCEW(IDI_TRAY)));
         return 0;
       }
       break;
   }
-  return ::DefWindowProcW(window, message, wParam, lParam);
+  return ::DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-}  // namespace
-
-bool RegisterMainWindowClass() {
-  App& app = TheApp();
+bool RegisterMainWindowClass(App& app) {
+  const HINSTANCE instance = app.context.Instance();
   WNDCLASSEXW c{};
   c.cbSize = sizeof c;
   c.style = CS_HREDRAW | CS_VREDRAW;
-  c.lpfnWndProc = &MainWindowProcedure;
-  c.hInstance = app.instance;
-  c.hIcon = ::LoadIconW(app.instance, MAKEINTRESOURCEW(IDI_VELLUMO));
-  c.hIconSm = ::LoadIconW(app.instance, MAKEINTRESOURCEW(IDI_TRAY));
+  c.lpfnWndProc = &MainWindow::WindowProcedure;
+  c.hInstance = instance;
+  c.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(IDI_VELLUMO));
+  c.hIconSm = ::LoadIconW(instance, MAKEINTRESOURCEW(IDI_TRAY));
   c.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
   c.lpszMenuName = MAKEINTRESOURCEW(IDM_MAIN);
   c.lpszClassName = app.windowClass.c_str();
+  // The drag cursor comes with the class; cursor resources live as long as
+  // the module.
+  app.context.dragCursor = ::LoadCursorW(instance, MAKEINTRESOURCEW(IDC_DRAG_CURSOR));
   return ::RegisterClassExW(&c) != 0;
 }
 
-HWND CreateMainWindow() {
-  App& app = TheApp();
-  return ::CreateWindowExW(0, app.windowClass.c_str(), L"Vellumo - 管理窗口", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, ::GetDesktopWindow(), nullptr, app.instance,
-                           nullptr);
+HWND CreateMainWindow(App& app) {
+  app.mainWindow = std::make_unique<MainWindow>(app);
+  ::CreateWindowExW(0, app.windowClass.c_str(), L"Vellumo - 管理窗口", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, ::GetDesktopWindow(), nullptr,
+                    app.context.Instance(), app.mainWindow.get());
+  return app.context.mainWindow;
 }
 
-void ToggleManagementWindow(std::uint32_t note) {
-  App& app = TheApp();
-  HWND w = app.mainWindow;
+void RequestExit(App& app) {
+  HWND w = app.MainWindowHandle();
+  if (!w) return;
+  if (app.modalDepth > 0) {
+    // A modal loop runs inside this window's procedure: destroying the
+    // window and the database now would pull them from under it.
+    app.exitPending = true;
+    if (app.aboutDialog) ::PostMessageW(app.aboutDialog, WM_COMMAND, IDCANCEL, 0);
+    return;
+  }
+  LONG_PTR style = ::GetWindowLongPtrW(w, GWL_EXSTYLE);
+  ::SetWindowLongPtrW(w, GWL_EXSTYLE, style & ~static_cast<LONG_PTR>(WS_EX_NOACTIVATE));
+  ::DestroyWindow(w);
+}
+
+void ToggleManagementWindow(App& app, std::uint32_t note) {
+  HWND w = app.MainWindowHandle();
+  HWND dialog = app.ManagementDialogHandle();
+  if (!w) return;
   if (::IsWindowVisible(w)) {
     if (note == 0 && (::GetForegroundWindow() == w || ::GetTickCount() - app.lastDeactivation <= 600)) {
       ::PostMessageW(w, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-      if (app.managementDialog) ::PostMessageW(app.managementDialog, WM_MGMT_FOCUS_FILTER, 0, 0);
+      if (dialog) ::PostMessageW(dialog, WM_MGMT_FOCUS_FILTER, 0, 0);
       return;
     }
     ::SetForegroundWindow(w);
   } else {
     ::ShowWindow(w, SW_SHOWNORMAL);
     ::SetForegroundWindow(w);
-    SetNoActivate(true);
+    LONG_PTR style = ::GetWindowLongPtrW(w, GWL_EXSTYLE);
+    ::SetWindowLongPtrW(w, GWL_EXSTYLE, style | WS_EX_NOACTIVATE);
   }
-  if (app.managementDialog) {
-    if (note != 0) ::PostMessageW(app.managementDialog, WM_MGMT_SELECT_NOTE, note, 2);
-    ::PostMessageW(app.managementDialog, WM_MGMT_FOCUS_FILTER, 0, 0);
+  if (dialog) {
+    if (note != 0) ::PostMessageW(dialog, WM_MGMT_SELECT_NOTE, note, 2);
+    ::PostMessageW(dialog, WM_MGMT_FOCUS_FILTER, 0, 0);
   }
 }
 

@@ -11,14 +11,13 @@
 #include "notes/icon_cache.h"
 #include "resources/resource.h"
 #include "shell/app.h"
+#include "shell/management_dialog.h"
 
 namespace vellumo::shell {
 
-namespace {
-
-void ReloadNotes(HWND dialog) {
-  App& app = TheApp();
-  HWND list = ::GetDlgItem(dialog, IDC_NOTE_LIST);
+void ManagementDialog::ReloadNotes() {
+  App& app = app_;
+  HWND list = ::GetDlgItem(hwnd, IDC_NOTE_LIST);
   ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
   if (!app.database) return;
   const bool unlocked = app.protection && app.protection->IsUnlocked();
@@ -34,22 +33,24 @@ void ReloadNotes(HWND dialog) {
   }
   ::SendMessageW(list, WM_SETREDRAW, TRUE, 0);
   ::InvalidateRect(list, nullptr, TRUE);
-  if (::SendMessageW(list, LB_GETCOUNT, 0, 0) == 0 && !::IsWindowVisible(app.mainWindow)) ToggleManagementWindow(0);
+  if (::SendMessageW(list, LB_GETCOUNT, 0, 0) == 0 && !::IsWindowVisible(app.MainWindowHandle()))
+    ToggleManagementWindow(app, 0);
 }
 
-void ClearIconCacheAndReport(HWND dialog) {
-  App& app = TheApp();
-  if (!app.database) return;
-  const std::uint32_t removed = notes::ClearIconCache(*app.database);
+void ManagementDialog::ClearIconCacheAndReport() {
+  if (!app_.database) return;
+  const std::uint32_t removed = notes::ClearIconCache(*app_.database);
   wchar_t text[64];
   std::swprintf(text, 64, L"共 %d 个图标缓存已清理。", static_cast<int>(removed));
-  ::MessageBoxW(dialog, text, L"完成", MB_OK);
+  ModalScope modal(app_);
+  ::MessageBoxW(hwnd, text, L"完成", MB_OK);
 }
 
-INT_PTR CALLBACK ManagementProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) noexcept {
+INT_PTR ManagementDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG: {
-      HWND tabs = ::GetDlgItem(dialog, IDC_PAGE_TABS);
+      app_.context.managementDialog = hwnd;
+      HWND tabs = ::GetDlgItem(hwnd, IDC_PAGE_TABS);
       const wchar_t* names[] = {L"主要", L"外观", L"项目"};
       for (int i = 0; i < 3; ++i) {
         TCITEMW item{};
@@ -57,36 +58,39 @@ INT_PTR CALLBACK ManagementProcedure(HWND dialog, UINT message, WPARAM wParam, L
         item.pszText = const_cast<wchar_t*>(names[i]);
         ::SendMessageW(tabs, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
       }
-      ::PostMessageW(dialog, WM_MGMT_RELOAD, 0, 0);
-      ::PostMessageW(dialog, WM_MGMT_AUTO_OPEN, 0, 0);
+      ::PostMessageW(hwnd, WM_MGMT_RELOAD, 0, 0);
+      ::PostMessageW(hwnd, WM_MGMT_AUTO_OPEN, 0, 0);
       return TRUE;
     }
     case WM_MGMT_RELOAD:
-      ReloadNotes(dialog);
+      ReloadNotes();
       return TRUE;
     case WM_MGMT_AUTO_OPEN: {
       const std::uint8_t programStart[4] = {actions::kProgramStartTrigger, 0, 0, 0};
-      (void)TheApp().actionQueue.QueueAction(actions::ActionKind::OpenByTrigger, programStart);
+      (void)app_.actionQueue.QueueAction(actions::ActionKind::OpenByTrigger, programStart);
       return TRUE;
     }
     case WM_COMMAND:
       if (LOWORD(wParam) == IDM_CLEAR_ICON_CACHE) {
-        ClearIconCacheAndReport(dialog);
+        ClearIconCacheAndReport();
         return TRUE;
       }
       return FALSE;
     case WM_MGMT_FOCUS_FILTER:
-      ::SetFocus(::GetDlgItem(dialog, IDC_FILTER));
+      ::SetFocus(::GetDlgItem(hwnd, IDC_FILTER));
       return TRUE;
+    case WM_NCDESTROY:
+      app_.context.managementDialog = nullptr;
+      return FALSE;
     default:
       return FALSE;
   }
 }
 
-}  // namespace
-
-HWND CreateManagementDialog(HWND parent) {
-  return ::CreateDialogParamW(TheApp().instance, MAKEINTRESOURCEW(IDD_MANAGEMENT), parent, &ManagementProcedure, 0);
+HWND CreateManagementDialog(App& app, HWND parent) {
+  app.managementDialog = std::make_unique<ManagementDialog>(app);
+  return ::CreateDialogParamW(app.context.Instance(), MAKEINTRESOURCEW(IDD_MANAGEMENT), parent,
+                              &ManagementDialog::DialogProcedure, reinterpret_cast<LPARAM>(app.managementDialog.get()));
 }
 
 }  // namespace vellumo::shell

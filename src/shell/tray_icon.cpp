@@ -6,10 +6,10 @@
 namespace vellumo::shell {
 
 namespace {
-NOTIFYICONDATAW TrayData(UINT flags) {
+NOTIFYICONDATAW TrayData(const App& app, UINT flags) {
   NOTIFYICONDATAW data{};
   data.cbSize = sizeof data;
-  data.hWnd = TheApp().mainWindow;
+  data.hWnd = app.MainWindowHandle();
   data.uID = 0;
   data.uFlags = flags;
   data.uCallbackMessage = WM_TRAY_NOTIFY;
@@ -17,20 +17,20 @@ NOTIFYICONDATAW TrayData(UINT flags) {
 }
 }  // namespace
 
-void TrayAdd(HICON icon) {
-  NOTIFYICONDATAW data = TrayData(NIF_MESSAGE | NIF_ICON | NIF_TIP);
+void TrayAdd(App& app, HICON icon) {
+  NOTIFYICONDATAW data = TrayData(app, NIF_MESSAGE | NIF_ICON | NIF_TIP);
   data.hIcon = icon;
-  ::lstrcpynW(data.szTip, TheApp().productTitle.c_str(), 64);
+  ::lstrcpynW(data.szTip, app.productTitle.c_str(), 64);
   ::Shell_NotifyIconW(NIM_ADD, &data);
 }
 
-void TrayRemove() {
-  NOTIFYICONDATAW data = TrayData(0);
+void TrayRemove(App& app) {
+  NOTIFYICONDATAW data = TrayData(app, 0);
   ::Shell_NotifyIconW(NIM_DELETE, &data);
 }
 
-void TraySetIcon(HICON icon) {
-  NOTIFYICONDATAW data = TrayData(NIF_ICON);
+void TraySetIcon(App& app, HICON icon) {
+  NOTIFYICONDATAW data = TrayData(app, NIF_ICON);
   data.hIcon = icon;
   ::Shell_NotifyIconW(NIM_MODIFY, &data);
 }

@@ -26,10 +26,7 @@ std::vector<std::uint64_t> KYiQ8v::ViewStarts() const {
 }
 
 void KYiQ8v::UnmapAll() noexcept {
-  for (View& v : views_) {
-    platform::FileMapping::UnmapView(v.base, viewSize_);
-    slotOfRegion_[v.start / viewSize_] = -1;
-  }
+  for (const View& v : views_) slotOfRegion_[v.start / viewSize_] = -1;
   views_.clear();
   lastHit_ = 0;
 }
@@ -39,9 +36,8 @@ void KYiQ8v::EvictOldest() noexcept {
   std::size_t oldest = 0;
   for (std::size_t i = 1; i < views_.size(); ++i)
     if (views_[i].stamp < views_[oldest].stamp) oldest = i;
-  platform::FileMapping::UnmapView(views_[oldest].base, viewSize_);
   slotOfRegion_[views_[oldest].start / viewSize_] = -1;
-  views_[oldest] = views_.back();
+  views_[oldest] = std::move(views_.back());
   views_.pop_back();
   if (oldest < views_.size()) slotOfRegion_[views_[oldest].start / viewSize_] = static_cast<std::int32_t>(oldest);
   lastHit_ = 0;
@@ -86,12 +82,12 @@ int KYiQ8v::MapViewAt(std::uint64_t start) {
   if (start >= mappedSize_ && Grow(start) != 0) return kGrowToReachView;
   if (views_.size() >= maxViews_) EvictOldest();
   for (;;) {
-    std::uint8_t* base = mapping_.MapView(start, viewSize_);
-    if (base) {
+    platform::MappedView mapped = mapping_.MapView(start, viewSize_);
+    if (mapped) {
       const std::uint64_t region = start / viewSize_;
       if (region >= slotOfRegion_.size()) slotOfRegion_.resize(region + 1, -1);
       slotOfRegion_[region] = static_cast<std::int32_t>(views_.size());
-      views_.push_back(View{start, base, stampClock_});
+      views_.push_back(View{start, std::move(mapped), stampClock_});
       return 0;
     }
     if (!views_.empty()) {
@@ -114,7 +110,7 @@ int KYiQ8v::Locate(std::uint64_t position, std::uint8_t** pointer, std::uint64_t
   lastHit_ = static_cast<std::size_t>(slotOfRegion_[region]);
   View& v = views_[lastHit_];
   v.stamp = stampClock_;
-  *pointer = v.base + (position - start);
+  *pointer = v.base() + (position - start);
   *available = viewSize_ - (position - start);
   return 0;
 }

@@ -69,8 +69,9 @@ class KYiQ8v {
  private:
   struct View {
     std::uint64_t start;
-    std::uint8_t* base;
+    platform::MappedView mapped;  // unmapped when the view leaves the cache
     std::uint32_t stamp;
+    std::uint8_t* base() const { return mapped.get().base; }
   };
 
   // The view used last, without stamping: repeated accesses to one view
@@ -80,7 +81,7 @@ class KYiQ8v {
     const View& v = views_[lastHit_];
     const std::uint64_t offset = position - v.start;
     if (position < v.start || offset + length > viewSize_ || v.stamp != stampClock_) return nullptr;
-    return v.base + offset;
+    return v.base() + offset;
   }
   [[nodiscard]] int SlowRead(std::uint64_t position, void* buffer, std::size_t length);
   [[nodiscard]] int SlowWrite(std::uint64_t position, const void* source, std::size_t length);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "model/items.h"
-#include "notes/gdi_handle.h"
+#include "platform/win_handles.h"
 #include "notes/icon_cache.h"
 #include "platform/bytes.h"
 #include "store/ku.h"
@@ -118,6 +118,7 @@ class ItemIconsTest : public ::testing::Test {
                      {IDI_KIND_SHELL, &SolidSlot<5>}, {IDI_KIND_KEYS, &SolidSlot<6>}});
     builtins = ::LoadLibraryExW((dir / "builtins.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(builtins, nullptr);
+    builtinIcons = std::make_unique<BuiltinIcons>(builtins);
     WriteIconModule(dir / "program.exe", {{1, &PatternA}, {2, &PatternB}});
     program = (dir / "program.exe").u16string();
 
@@ -141,6 +142,7 @@ class ItemIconsTest : public ::testing::Test {
   }
   void TearDown() override {
     if (dc) ::SelectObject(dc.get(), previous);
+    builtinIcons.reset();
     if (builtins) ::FreeLibrary(builtins);
   }
 
@@ -159,7 +161,7 @@ class ItemIconsTest : public ::testing::Test {
   // Draws a source onto a cleared canvas at (4, 4) and returns the picture.
   std::vector<Pixel> Draw(std::u16string_view path, std::uint32_t index, int size) {
     Clear();
-    DrawSourceIcon(db, builtins, path, index, dc.get(), 4, 4, size);
+    DrawSourceIcon(db, *builtinIcons, path, index, dc.get(), 4, 4, size);
     return Snapshot();
   }
   // Which built-in icon covers (4, 4) .. (4 + size, 4 + size), one pixel more
@@ -184,10 +186,11 @@ class ItemIconsTest : public ::testing::Test {
 
   testing::TempDir dir;
   HMODULE builtins = nullptr;
+  std::unique_ptr<BuiltinIcons> builtinIcons;
   std::u16string program;
   Ku db;
-  BitmapHandle canvas;
-  MemoryDc dc;
+  platform::BitmapHandle canvas;
+  platform::MemoryDc dc;
   HGDIOBJ previous = nullptr;
   Pixel* pixels = nullptr;
 };
@@ -326,17 +329,17 @@ TEST_F(ItemIconsTest, ItemIconsFollowTheItemsRecords) {
   ASSERT_EQ(model::PutItemIconIndex(db, note, 4, 1), 0);
 
   Clear();
-  DrawItemIcon(db, builtins, note, 1, dc.get(), 4, 4, 16);
+  DrawItemIcon(db, *builtinIcons, note, 1, dc.get(), 4, 4, 16);
   EXPECT_EQ(BuiltinDrawn(16), 2);
   Clear();
-  DrawItemIcon(db, builtins, note, 2, dc.get(), 4, 4, 16);
+  DrawItemIcon(db, *builtinIcons, note, 2, dc.get(), 4, 4, 16);
   EXPECT_EQ(BuiltinDrawn(16), 3);
   Clear();
-  DrawItemIcon(db, builtins, note, 3, dc.get(), 4, 4, 16);
+  DrawItemIcon(db, *builtinIcons, note, 3, dc.get(), 4, 4, 16);
   EXPECT_FALSE(Record(u".url", ShellIconIndex, 16).empty()) << "web addresses show the .url file type";
 
   Clear();
-  DrawItemIcon(db, builtins, note, 4, dc.get(), 4, 4, 32);
+  DrawItemIcon(db, *builtinIcons, note, 4, dc.get(), 4, 4, 32);
   const std::vector<Pixel> viaItem = Snapshot();
   EXPECT_EQ(Draw(program, 1, 32), viaItem);
 }

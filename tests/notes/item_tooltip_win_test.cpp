@@ -6,7 +6,7 @@
 
 #include "model/items.h"
 #include "model/records.h"
-#include "notes/gdi_handle.h"
+#include "platform/win_handles.h"
 #include "store/ku.h"
 #include "support/temp_dir.h"
 
@@ -52,7 +52,7 @@ class ItemTooltipTest : public ::testing::Test {
 
   testing::TempDir dir;
   Ku db;
-  FontHandle font;
+  platform::FontHandle font;
   ItemTooltip tooltip;
   RECT work{};
 };
@@ -150,16 +150,29 @@ TEST_F(ItemTooltipTest, WithoutWindowNothingHappens) {
   EXPECT_FALSE(tooltip.IsShown());
 }
 
-TEST_F(ItemTooltipTest, TheProgramsTooltip) {
+TEST_F(ItemTooltipTest, KeepsItsOwnFontWhenTheLenderGoes) {
+  // A note window lends its item font and may be reaped while the tooltip
+  // is still up: the tooltip must keep writing with a font of its own.
   PutItem(1, u"title", u"content");
-  ASSERT_TRUE(CreateItemTooltip(::GetModuleHandleW(nullptr)));
-  ShowItemTooltip(db, kNote, 1, 10, 10, font.get(), true);
-  EXPECT_TRUE(IsTooltipShown());
-  EXPECT_EQ(TheItemTooltip().Text(), u"title\r\ncontent");
-  HideItemTooltip();
-  EXPECT_FALSE(IsTooltipShown());
-  DestroyItemTooltip();
-  EXPECT_EQ(TheItemTooltip().Window(), nullptr);
+  tooltip.Show(db, kNote, 1, 10, 10, font.get(), false);
+  const HFONT own = tooltip.Font();
+  ASSERT_NE(own, nullptr);
+  EXPECT_NE(own, font.get());
+  LOGFONTW lent{}, copy{};
+  ASSERT_EQ(::GetObjectW(font.get(), sizeof lent, &lent), static_cast<int>(sizeof lent));
+  ASSERT_EQ(::GetObjectW(own, sizeof copy, &copy), static_cast<int>(sizeof copy));
+  EXPECT_EQ(copy.lfHeight, lent.lfHeight);
+  EXPECT_STREQ(copy.lfFaceName, lent.lfFaceName);
+
+  font.reset();
+  ::RedrawWindow(tooltip.Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  EXPECT_EQ(::GetObjectType(own), static_cast<DWORD>(OBJ_FONT));
+  // The same shape lent again reuses the copy; the copy goes with the window.
+  platform::FontHandle same(::CreateFontIndirectW(&lent));
+  tooltip.Show(db, kNote, 1, 10, 10, same.get(), false);
+  EXPECT_EQ(tooltip.Font(), own);
+  tooltip.Destroy();
+  EXPECT_EQ(::GetObjectType(own), 0u);
 }
 
 }  // namespace

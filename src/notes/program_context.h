@@ -1,0 +1,49 @@
+#pragma once
+// The running program as its windows see it: the database, content
+// protection, the main window, the interface clock and screen extent, and
+// what the windows share.  The shell owns the one instance and hands it to
+// every window and subsystem it starts; nothing reaches it through a
+// global.  Interface thread only, except appMutex and the thread id.
+#include <windows.h>
+#include <ole2.h>
+
+#include <mutex>
+
+#include "notes/item_tooltip.h"
+#include "notes/note_shared.h"
+#include "notes/note_window_list.h"
+#include "protect/content_key.h"
+#include "store/ku.h"
+
+namespace vellumo::notes {
+
+struct ProgramContext {
+  ProgramContext() : interfaceThread(::GetCurrentThreadId()) {}
+  ProgramContext(const ProgramContext&) = delete;
+  ProgramContext& operator=(const ProgramContext&) = delete;
+
+  HINSTANCE instance = nullptr;
+  Ku* database = nullptr;
+  protect::ContentProtection* protection = nullptr;
+  // AppMutex: guards NoteWindowList against the item operations of every
+  // thread; re-entrant on one thread, as the Win32 mutex it stands for.
+  std::recursive_mutex appMutex;
+  HWND mainWindow = nullptr;
+  HWND managementDialog = nullptr;
+  IDropTarget* dropTarget = nullptr;  // registered on every note window once dropping exists
+  HCURSOR dragCursor = nullptr;       // cursor resource 139
+  DWORD interfaceClock = 0;           // "now": the time of the latest ShellTick
+  int screenWidth = 0;                // ScreenExtent: the screen size minus 2
+  int screenHeight = 0;
+  const DWORD interfaceThread;  // the thread that owns every window
+
+  // Declared before the windows so that they go after them.
+  SharedNoteResources shared;
+  ItemTooltip tooltip;
+  NoteWindowList noteWindows;
+
+  HINSTANCE Instance() const { return instance ? instance : ::GetModuleHandleW(nullptr); }
+  bool OnInterfaceThread() const { return ::GetCurrentThreadId() == interfaceThread; }
+};
+
+}  // namespace vellumo::notes

@@ -1,0 +1,33 @@
+#pragma once
+// MainWindow: the frame of the management window, owner of the tray icon,
+// the menu bar and the 40 ms timer.
+#include <windows.h>
+
+#include "platform/window_base.h"
+
+namespace vellumo::shell {
+
+struct App;
+
+class MainWindow : public platform::WindowBase<MainWindow> {
+ public:
+  explicit MainWindow(App& app) : app_(app) {}
+
+  // ShellTick's work for one tick at `now`.
+  void Tick(DWORD now);
+  bool OnCommand(WORD id);
+
+ private:
+  friend class platform::WindowBase<MainWindow>;
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void OnDestroy();
+  void TogglePause();
+  void BackUpNow();
+  void CompactNow();
+  void BrowseBackups();
+  void SetNoActivate(bool on);
+
+  App& app_;
+};
+
+}  // namespace vellumo::shell
