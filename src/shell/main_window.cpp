@@ -39,11 +39,6 @@ void ReportFirstTick() {
 }
 
 void CALLBACK ShellTick(HWND window, UINT, UINT_PTR, DWORD now) noexcept {
-  static bool first = true;
-  if (first) {
-    first = false;
-    ReportFirstTick();
-  }
   if (MainWindow* self = MainWindow::FromWindow(window)) self->Tick(now);
 }
 
@@ -68,6 +63,10 @@ void BrowseWorkingDirectory() {
 }  // namespace
 
 void MainWindow::Tick(DWORD now) {
+  if (!ticked_) {
+    ticked_ = true;
+    ReportFirstTick();
+  }
   notes::ProgramContext& context = app_.context;
   context.interfaceClock = now;
   app_.actionQueue.StepActions();

@@ -28,6 +28,7 @@ class MainWindow : public platform::WindowBase<MainWindow> {
   void SetNoActivate(bool on);
 
   App& app_;
+  bool ticked_ = false;
 };
 
 }  // namespace vellumo::shell
