@@ -18,6 +18,7 @@
 #include "model/notes.h"
 #include "model/records.h"
 #include "model_support.h"
+#include "protect/wipe_guard.h"
 #include "sync/compress.h"
 #include "sync/item_block.h"
 #include "sync/note_digest.h"
@@ -171,9 +172,8 @@ std::optional<sync::SyncKey> SyncKeyOf(std::string_view passwordUtf8, std::strin
   const auto password = ArgumentText(passwordUtf8, "sync password", error);
   if (!password) return std::nullopt;
   std::vector<std::uint8_t> bytes = Utf16Bytes(*password);
-  sync::SyncKey key = sync::DeriveSyncKey(bytes);
-  std::fill(bytes.begin(), bytes.end(), std::uint8_t{0});
-  return key;
+  protect::WipeGuard wipeBytes(bytes);
+  return sync::DeriveSyncKey(bytes);
 }
 
 std::string_view SealFault(sync::SealError error) {
