@@ -117,14 +117,20 @@ RecordState ReadRecord(Ku& database, std::array<std::uint8_t, kPasswordRecordByt
 
 }  // namespace
 
+bool RandomContentKey(ContentKey& out) noexcept {
+  if (RandomKeyBytes(out)) return true;
+  Wipe(out);
+  return false;
+}
+
 PasswordKey DerivePasswordKey(std::u16string_view password) {
   std::string ansi = platform::WideToAnsi(password);
+  WipeGuard wipeAnsi(ansi);
   std::array<std::uint8_t, kPasswordBlockBytes> block{};
   WipeGuard wipeBlock(block);
   // A password longer than 511 bytes is cut there, even inside a
   // double-byte character: that is the key existing records were made with.
   std::copy_n(ansi.begin(), std::min(ansi.size(), kPasswordBlockBytes - 1), block.begin());
-  platform::SecureWipe(ansi.data(), ansi.size());
   StretchBlock(block);
   PasswordKey key;
   std::copy_n(block.begin(), key.size(), key.begin());
@@ -206,6 +212,33 @@ bool ContentProtection::UnlockContent(const PasswordKey* key) {
   return ProtectContentKey(contentKey);
 }
 
+UnlockOutcome ContentProtection::UnlockWithPassword(const PasswordKey& key, RecordCreation creation) {
+  std::array<std::uint8_t, kPasswordRecordBytes> record{};
+  switch (ReadRecord(database_, record)) {
+    case RecordState::Present:
+      return UnlockContent(&key) ? UnlockOutcome::kUnlocked : UnlockOutcome::kWrongPassword;
+    case RecordState::Unusable:
+      LockContent();
+      return UnlockOutcome::kDamagedRecord;
+    case RecordState::Absent:
+      break;
+  }
+  PasswordKey emptyPasswordKey = DerivePasswordKey(u"");
+  WipeGuard wipeEmpty(emptyPasswordKey);
+  if (key != emptyPasswordKey) {
+    LockContent();
+    return UnlockOutcome::kWrongPassword;
+  }
+  if (creation == RecordCreation::kLeaveAbsent) return UnlockOutcome::kNoRecord;
+  return UnlockContent(&emptyPasswordKey) ? UnlockOutcome::kUnlocked : UnlockOutcome::kStoreFailed;
+}
+
+bool ContentProtection::UnlockAtStart() {
+  PasswordKey emptyPasswordKey = DerivePasswordKey(u"");
+  WipeGuard wipeEmpty(emptyPasswordKey);
+  return UnlockWithPassword(emptyPasswordKey, RecordCreation::kCreate) == UnlockOutcome::kUnlocked;
+}
+
 bool ContentProtection::WriteNewRecord(ContentKey& key, const PasswordKey& passwordKey, PutIfMode mode) {
   std::array<std::uint8_t, kPasswordRecordBytes> plain{};
   WipeGuard wipePlain(plain);
@@ -245,7 +278,13 @@ bool ContentProtection::RewrapContentKey(const std::array<std::uint8_t, 32>* fir
     return WriteNewRecord(contentKey, emptyPasswordKey, PutIfMode::PutAlways);
   }
   if (second != nullptr) {
-    if (database_.Put(kRecordKeyBytes, nullptr, 0) != 0) return false;
+    // Clearing a key the store holds no value for is an error there, and a
+    // database without a record is exactly where a reset must still work.
+    std::array<std::uint8_t, kPasswordRecordBytes> record{};
+    if (ReadRecord(database_, record) != RecordState::Absent &&
+        database_.Put(kRecordKeyBytes, nullptr, 0) != 0) {
+      return false;
+    }
     return UnlockContent(second);
   }
   return false;

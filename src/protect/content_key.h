@@ -42,6 +42,10 @@ inline constexpr std::size_t kPasswordRecordBytes = 64;
 // Longest body DecryptContent accepts, in bytes.
 inline constexpr std::size_t kMaxContentBytes = 0x20000;
 
+// A new ContentKey from the system's generator; false, with the key zeroed,
+// when the generator failed.
+[[nodiscard]] bool RandomContentKey(ContentKey& out) noexcept;
+
 // The password as the ANSI code page spells it, at most 511 bytes of it,
 // zero-filled to 512 bytes and stretched; the key is the first 32 bytes.  No
 // password and the empty password give the same key.
@@ -63,6 +67,18 @@ inline constexpr std::size_t kMaxContentBytes = 0x20000;
 [[nodiscard]] std::u16string EncryptBody(std::u16string_view plainBody, const ContentKey& key);
 [[nodiscard]] std::u16string DecryptBody(std::u16string_view cipherBody, const ContentKey& key);
 
+// What an unlock with a password came to.
+enum class UnlockOutcome : int {
+  kUnlocked = 0,
+  kWrongPassword = 1,  // locked, whatever it was before
+  kNoRecord = 2,       // no PasswordRecord and none was to be made: nothing is encrypted yet
+  kDamagedRecord = 3,  // the record is not 64 bytes; locked, and the record is kept
+  kStoreFailed = 4,    // a new record or the slot could not be made
+};
+
+// Whether an unlock may create the PasswordRecord of a database that has none.
+enum class RecordCreation { kCreate, kLeaveAbsent };
+
 class ContentProtection {
  public:
   // The database holds the PasswordRecord; it must outlive this object.
@@ -77,13 +93,24 @@ class ContentProtection {
   // such a record is never overwritten here.
   [[nodiscard]] bool UnlockContent(const PasswordKey* key = nullptr);
 
+  // Every unlock with a password follows one rule: a database without a
+  // PasswordRecord has the empty password, so only the empty password opens
+  // it, and with kCreate a new ContentKey is made and stored under it.  Any
+  // other password is wrong there: stored under it, a record would lock the
+  // next start of the program.
+  [[nodiscard]] UnlockOutcome UnlockWithPassword(const PasswordKey& key, RecordCreation creation);
+  // The program's start: the empty password, with the record made where
+  // none is.  A database with a password starts locked.
+  [[nodiscard]] bool UnlockAtStart();
+
   // Three uses, by which argument is absent:
   //   (old PasswordKey, new PasswordKey)  change password; the caller has
   //       checked the old one, nothing is verified here
   //   (ContentKey, nullptr)               recovery: any key is accepted and
   //       stored under the empty password
-  //   (nullptr, PasswordKey)              forced reset: the record is deleted
-  //       and a new random ContentKey created under the given key
+  //   (nullptr, PasswordKey)              forced reset: the record, if any and
+  //       whatever its state, is deleted and a new random ContentKey created
+  //       under the given key
   // Returns false, leaving the record as it was, when it cannot be read or
   // written or random bytes are unavailable.
   [[nodiscard]] bool RewrapContentKey(const std::array<std::uint8_t, 32>* first, const PasswordKey* second);

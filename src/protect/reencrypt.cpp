@@ -4,11 +4,12 @@
 #include <vector>
 
 #include "model/items.h"
+#include "model/notes.h"
 #include "model/records.h"
-#include "platform/secure_random.h"
+#include "protect/secret_content.h"
+#include "protect/wipe_guard.h"
 
 namespace vellumo::protect {
-
 
 std::uint32_t ReencryptNoteItems(Ku& database, const ContentProtection& current, std::uint32_t note,
                                  const ContentKey& newKey) {
@@ -16,18 +17,32 @@ std::uint32_t ReencryptNoteItems(Ku& database, const ContentProtection& current,
   std::uint32_t rewritten = 0;
   for (const std::uint32_t item : model::ListItems(database, note)) {
     const std::u16string content = model::GetItemContent(database, note, item);
-    if (content.size() <= 3) continue;
-    const std::u16string_view tag = std::u16string_view(content).substr(0, 3);
-    if (tag != u"<k>" && tag != u"<K>") continue;
-    const std::vector<std::uint8_t> body = model::TextBytes(std::u16string_view(content).substr(3));
-    std::vector<std::uint8_t> plain = current.DecryptContent(body);
+    if (!IsSecretContent(content)) continue;
+    std::vector<std::uint8_t> plain = current.DecryptContent(model::TextBytes(SecretBody(content)));
+    WipeGuard wipePlain(plain);
     if (plain.empty()) continue;
-    std::vector<std::uint8_t> cipher = EncryptContent(plain, newKey);
-    platform::SecureWipe(plain.data(), plain.size());
-    if (cipher.size() != body.size()) continue;
-    if (model::PutItemContent(database, note, item, std::u16string(tag) + model::TextFromBytes(cipher)) == 0) ++rewritten;
+    // The padding stays part of the body, so the body keeps its length and
+    // its text exactly, zero code units inside it included.
+    std::u16string plainContent(kSecretTagUnits + plain.size() / 2, u'\0');
+    WipeGuard wipePlainContent(plainContent);
+    SecretTag(content).copy(plainContent.data(), kSecretTagUnits);
+    for (std::size_t i = 0; i < plain.size() / 2; ++i)
+      plainContent[kSecretTagUnits + i] = static_cast<char16_t>(plain[2 * i] | plain[2 * i + 1] << 8);
+    std::u16string stored;
+    if (StoredSecretContent(plainContent, newKey, stored) != StoreContentError::kOk) continue;
+    if (stored.size() != content.size()) continue;
+    if (model::PutItemContent(database, note, item, stored) == 0) ++rewritten;
   }
   return rewritten;
+}
+
+ReplaceKeyResult ReplaceContentKey(Ku& database, ContentProtection& protection, const ContentKey& newKey) {
+  ReplaceKeyResult result;
+  if (!protection.IsUnlocked()) return result;
+  for (const std::uint32_t note : model::ListNotes(database))
+    result.rewritten += ReencryptNoteItems(database, protection, note, newKey);
+  result.replaced = protection.RewrapContentKey(&newKey, nullptr);
+  return result;
 }
 
 }  // namespace vellumo::protect

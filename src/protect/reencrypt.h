@@ -12,4 +12,17 @@ namespace vellumo::protect {
 std::uint32_t ReencryptNoteItems(Ku& database, const ContentProtection& current, std::uint32_t note,
                                  const ContentKey& newKey);
 
+struct ReplaceKeyResult {
+  bool replaced = false;        // the new key is stored and in the slot
+  std::uint32_t rewritten = 0;  // bodies re-encrypted
+};
+
+// Replaces the ContentKey: every note's bodies are re-encrypted to the new
+// key, which is then stored under the empty password and put in the slot.
+// Nothing happens while locked.  When the record cannot be written the
+// bodies are already under the new key and the record still holds the old
+// one, so the caller must keep newKey to offer it as the recovery string.
+[[nodiscard]] ReplaceKeyResult ReplaceContentKey(Ku& database, ContentProtection& protection,
+                                                 const ContentKey& newKey);
+
 }  // namespace vellumo::protect

@@ -4,7 +4,7 @@
 #include <array>
 #include <utility>
 
-#include "platform/secure_random.h"
+#include "protect/wipe_guard.h"
 #include "protect/rijndael_tables.h"
 
 namespace vellumo::protect::portable {
@@ -58,6 +58,8 @@ void EncryptBlock(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
   const Permutation& shift = ShiftFor(bytes / 4);
   State a{};
   State b{};
+  WipeGuard wipeA(a);
+  WipeGuard wipeB(b);
   State* x = &a;  // the state entering the round
   State* y = &b;
   std::copy_n(in.begin(), bytes, x->begin());
@@ -71,8 +73,6 @@ void EncryptBlock(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
   SubShift(*x, *y, shift, bytes);
   AddRoundKey(*y, s.enc.data() + s.rounds * bytes, bytes);
   std::copy_n(y->begin(), bytes, out.begin());
-  platform::SecureWipe(a.data(), a.size());
-  platform::SecureWipe(b.data(), b.size());
 }
 
 // The equivalent inverse cipher, so that the round keys are those of
@@ -83,6 +83,8 @@ void DecryptBlock(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
   const Permutation& shift = ShiftFor(bytes / 4);
   State a{};
   State b{};
+  WipeGuard wipeA(a);
+  WipeGuard wipeB(b);
   State* x = &a;
   State* y = &b;
   std::copy_n(in.begin(), bytes, x->begin());
@@ -96,8 +98,6 @@ void DecryptBlock(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
   InvSubShift(*x, *y, shift, bytes);
   AddRoundKey(*y, s.dec.data() + s.rounds * bytes, bytes);
   std::copy_n(y->begin(), bytes, out.begin());
-  platform::SecureWipe(a.data(), a.size());
-  platform::SecureWipe(b.data(), b.size());
 }
 
 }  // namespace vellumo::protect::portable

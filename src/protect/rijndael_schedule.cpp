@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/secure_random.h"
+#include "protect/wipe_guard.h"
 #include "protect/rijndael_tables.h"
 
 namespace vellumo::protect {
@@ -21,6 +21,7 @@ void ExpandRijndaelKey(std::span<const std::uint8_t> key, std::size_t blockBytes
   std::copy(key.begin(), key.end(), w);
   std::uint8_t rcon = 1;
   std::array<std::uint8_t, 4> temp{};
+  WipeGuard wipeTemp(temp);
   for (std::size_t i = nk; i < words; ++i) {
     std::copy_n(w + 4 * (i - 1), 4, temp.begin());
     if (i % nk == 0) {
@@ -38,7 +39,6 @@ void ExpandRijndaelKey(std::span<const std::uint8_t> key, std::size_t blockBytes
       w[4 * i + j] = static_cast<std::uint8_t>(w[4 * (i - nk) + j] ^ temp[j]);
     }
   }
-  platform::SecureWipe(temp.data(), temp.size());
   // Unused tail bytes stay zero so that a schedule never carries a previous
   // key's words.
   std::fill(out.enc.begin() + static_cast<std::ptrdiff_t>(4 * words), out.enc.end(),

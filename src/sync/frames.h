@@ -34,16 +34,18 @@
 // The three frames of type 1 are told apart by their length alone.
 //
 // Server -> client                                              L
-//   0  heartbeat answer                                         6
-//   4  Register status: note u32, status u16 (0 accepted)       12
-//   1  list request: note u32                                   10
-//   6  upload request: note u32, item u32                       14
+//   0  heartbeat answer                                         6 (+ pad)
+//   4  Register status: note u32, status u16 (0 accepted)       12 (+ pad)
+//   1  list request: note u32                                   10 (+ pad)
+//   6  upload request: note u32, item u32                       14 (+ pad)
 //   3  item for the client: note u32, sealed (L - 10 bytes)     10 + D
 //   2  delete item: note u32, item u32                          14
 //   2  delete by hash: note u32, ItemHash[20]                   30
 //   7  notice: UTF-16LE text (L - 6 bytes)                      6 + n
 // The client ignores other types.  Note and item ids are always the client's
 // own; the server learns which sync ID a note id stands for from Register.
+// A server may pad the frames marked "+ pad": the client reads their fields
+// and ignores the bytes after them.  Builders never pad.
 //
 // Parsers check the length of every frame against its type before reading a
 // field: a frame shorter than its type needs, or of a length its type does

@@ -5,6 +5,7 @@
 
 #include "platform/bytes.h"
 #include "platform/secure_random.h"
+#include "protect/wipe_guard.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #define VELLUMO_SHA1_X86 1
@@ -28,6 +29,7 @@ void CompressPortable(std::uint32_t* state, const std::uint8_t* blocks,
     // A 16-word ring instead of the 80-word schedule keeps the state that
     // must be wiped small and in cache.
     std::uint32_t w[16];
+    protect::WipeGuard wipeSchedule(w);
     for (int i = 0; i < 16; ++i) w[i] = LoadU32BE(blocks + 4 * i);
     std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
     for (int t = 0; t < 80; ++t) {
@@ -65,7 +67,6 @@ void CompressPortable(std::uint32_t* state, const std::uint8_t* blocks,
     state[2] += c;
     state[3] += d;
     state[4] += e;
-    platform::SecureWipe(w, sizeof w);
   }
 }
 
@@ -87,6 +88,7 @@ VELLUMO_SHA_TARGET void CompressShaNi(std::uint32_t* state, const std::uint8_t* 
     // w[i] holds W[4i..4i+3]; the schedule W[t] = rotl1(W[t-3]^W[t-8]^W[t-14]^W[t-16])
     // maps onto msg1 (t-16, t-14), a plain xor (t-8) and msg2 (t-3, rotate).
     __m128i w[20];
+    protect::WipeGuard wipeSchedule(w);
     for (int i = 0; i < 4; ++i) {
       w[i] = _mm_shuffle_epi8(
           _mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks + 16 * i)), byteSwap);
@@ -122,7 +124,6 @@ VELLUMO_SHA_TARGET void CompressShaNi(std::uint32_t* state, const std::uint8_t* 
     }
     e0 = _mm_sha1nexte_epu32(prev, eSave);
     abcd = _mm_add_epi32(abcd, abcdSave);
-    platform::SecureWipe(w, sizeof w);
   }
 
   _mm_storeu_si128(reinterpret_cast<__m128i*>(state), _mm_shuffle_epi32(abcd, 0x1B));

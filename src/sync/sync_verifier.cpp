@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/secure_random.h"
+#include "protect/wipe_guard.h"
 
 namespace vellumo::sync {
 
@@ -14,12 +14,11 @@ SyncVerifierValue SyncVerifier(std::span<const std::uint8_t> passwordUtf16) {
   unit.reserve(passwordUtf16.size() + kSyncVerifierFillerBytes);
   unit.assign(passwordUtf16.begin(), passwordUtf16.end());
   unit.resize(passwordUtf16.size() + kSyncVerifierFillerBytes, kSyncVerifierFillerByte);
+  protect::WipeGuard wipeUnit(unit);
 
   Sha1 sha;
   for (std::size_t round = 0; round < kSyncVerifierRounds; ++round) sha.Update(unit);
-  const SyncVerifierValue verifier = sha.Final();
-  platform::SecureWipe(unit.data(), unit.size());
-  return verifier;
+  return sha.Final();
 }
 
 }  // namespace vellumo::sync

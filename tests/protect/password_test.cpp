@@ -244,5 +244,94 @@ TEST_F(PasswordTest, BadBodyLengthsGiveNothing) {
   EXPECT_TRUE(protection.DecryptContent(Bytes(16)).empty());
 }
 
+// A forced reset is what a user with a lost or damaged record turns to, so
+// it must unlock whatever state the record is in, none at all included.
+TEST_F(PasswordTest, ForcedResetUnlocksWhateverTheRecordState) {
+  struct Case {
+    const char* name;
+    void (*prepare)(Ku& db, const PasswordKey& empty);
+  };
+  const Case cases[] = {
+      {"never had a record", [](Ku&, const PasswordKey&) {}},
+      {"record cleared",
+       [](Ku& db, const PasswordKey&) {
+         ContentProtection p(db);
+         ASSERT_TRUE(p.UnlockContent());
+         ASSERT_EQ(db.Put(kRecordKey, nullptr, 0), 0);
+       }},
+      {"record of 5 bytes",
+       [](Ku& db, const PasswordKey&) {
+         const std::uint8_t bad[5] = {1, 2, 3, 4, 5};
+         ASSERT_EQ(db.Put(kRecordKey, bad, sizeof bad), 0);
+       }},
+      {"record under another password",
+       [](Ku& db, const PasswordKey& empty) {
+         ContentProtection p(db);
+         ASSERT_TRUE(p.UnlockContent());
+         const PasswordKey other = DerivePasswordKey(u"other");
+         ASSERT_TRUE(p.RewrapContentKey(&empty, &other));
+       }},
+  };
+  for (const Case& c : cases) {
+    testing::TempDir dir;
+    Ku db;
+    ASSERT_EQ(db.OpenFiles(dir / "f.ku", dir / "f.hs"), OpenResult::Created);
+    c.prepare(db, empty_);
+    ContentProtection protection(db);
+    ASSERT_TRUE(protection.RewrapContentKey(nullptr, &secret_)) << c.name;
+    EXPECT_TRUE(protection.IsUnlocked()) << c.name;
+    EXPECT_TRUE(StartsUnlocked(db, &secret_)) << c.name;
+    EXPECT_FALSE(StartsUnlocked(db)) << c.name;
+  }
+}
+
+// One rule for every unlock with a password: a database without a record has
+// the empty password, and only that password may create the record.
+TEST_F(PasswordTest, UnlockWithPasswordFollowsTheEmptyPasswordRule) {
+  struct Case {
+    const char* name;
+    bool recordFirst;  // made under the empty password, then changed to secret_
+    bool damaged;
+    const PasswordKey* key;
+    RecordCreation creation;
+    UnlockOutcome outcome;
+    bool recordAfter;
+  };
+  const Case cases[] = {
+      {"none, empty, create", false, false, &empty_, RecordCreation::kCreate, UnlockOutcome::kUnlocked, true},
+      {"none, empty, leave", false, false, &empty_, RecordCreation::kLeaveAbsent, UnlockOutcome::kNoRecord, false},
+      {"none, other, create", false, false, &secret_, RecordCreation::kCreate, UnlockOutcome::kWrongPassword, false},
+      {"set, right", true, false, &secret_, RecordCreation::kLeaveAbsent, UnlockOutcome::kUnlocked, true},
+      {"set, empty", true, false, &empty_, RecordCreation::kCreate, UnlockOutcome::kWrongPassword, true},
+      {"damaged", false, true, &empty_, RecordCreation::kCreate, UnlockOutcome::kDamagedRecord, true},
+  };
+  for (const Case& c : cases) {
+    testing::TempDir dir;
+    Ku db;
+    ASSERT_EQ(db.OpenFiles(dir / "u.ku", dir / "u.hs"), OpenResult::Created);
+    if (c.recordFirst) {
+      ContentProtection first(db);
+      ASSERT_TRUE(first.UnlockAtStart());
+      ASSERT_TRUE(first.RewrapContentKey(&empty_, &secret_));
+    }
+    const Bytes bad(10, 0x42);
+    if (c.damaged) {
+      ASSERT_EQ(db.Put(kRecordKey, bad.data(), static_cast<std::uint32_t>(bad.size())), 0);
+    }
+    Bytes before;
+    (void)db.GetValue(kRecordKey, &before);
+
+    ContentProtection protection(db);
+    EXPECT_EQ(protection.UnlockWithPassword(*c.key, c.creation), c.outcome) << c.name;
+    EXPECT_EQ(protection.IsUnlocked(), c.outcome == UnlockOutcome::kUnlocked) << c.name;
+    Bytes after;
+    (void)db.GetValue(kRecordKey, &after);
+    EXPECT_EQ(!after.empty(), c.recordAfter) << c.name;
+    if (!before.empty()) {
+      EXPECT_EQ(after, before) << c.name << ": an unlock never rewrites a record";
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vellumo::protect

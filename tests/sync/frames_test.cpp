@@ -229,21 +229,21 @@ TEST(FramesTest, LengthsTheTypeDoesNotHaveAreRefused) {
   const Case cases[] = {
       // Fixed frames with one byte too many.
       {"hello + 1", 8, 9, FrameError::kBadSize, FrameError::kUnknownType},
-      {"heartbeat + 1", 0, 1, FrameError::kBadSize, FrameError::kBadSize},
+      {"heartbeat + 1", 0, 1, FrameError::kBadSize, FrameError::kOk /* padded */},
       {"announce + 1", 3, 29, FrameError::kBadSize, FrameError::kOk /* server item */},
       {"delete hash + 1", 2, 25, FrameError::kBadSize, FrameError::kBadSize},
-      {"status + 1", 4, 7, FrameError::kTooShort /* register */, FrameError::kBadSize},
-      {"list request + 1", 1, 5, FrameError::kTooShort, FrameError::kBadSize},
-      {"upload request + 1", 6, 9, FrameError::kTooShort, FrameError::kBadSize},
+      {"status + 1", 4, 7, FrameError::kTooShort /* register */, FrameError::kOk /* padded */},
+      {"list request + 1", 1, 5, FrameError::kTooShort, FrameError::kOk /* padded */},
+      {"upload request + 1", 6, 9, FrameError::kTooShort, FrameError::kOk /* padded */},
       // Type 1 and type 2 lengths between the defined ones.
-      {"type 1 of 31", 1, 25, FrameError::kBadSize, FrameError::kBadSize},
-      {"type 1 of 36", 1, 30, FrameError::kBadSize, FrameError::kBadSize},
+      {"type 1 of 31", 1, 25, FrameError::kBadSize, FrameError::kOk /* padded */},
+      {"type 1 of 36", 1, 30, FrameError::kBadSize, FrameError::kOk /* padded */},
       {"type 2 of 16", 2, 10, FrameError::kTooShort, FrameError::kBadSize},
       // Variable parts.
-      {"register odd sync id", 4, 24 + 3, FrameError::kBadSize, FrameError::kBadSize},
-      {"register sync id of 162", 4, 24 + 162, FrameError::kBadSize, FrameError::kBadSize},
-      {"upload not whole blocks", 6, 24 + 24, FrameError::kBadSize, FrameError::kBadSize},
-      {"upload above largest blob", 6, 24 + 102416, FrameError::kBadSize, FrameError::kBadSize},
+      {"register odd sync id", 4, 24 + 3, FrameError::kBadSize, FrameError::kOk /* padded */},
+      {"register sync id of 162", 4, 24 + 162, FrameError::kBadSize, FrameError::kOk /* padded */},
+      {"upload not whole blocks", 6, 24 + 24, FrameError::kBadSize, FrameError::kOk /* padded */},
+      {"upload above largest blob", 6, 24 + 102416, FrameError::kBadSize, FrameError::kOk /* padded */},
       // Types a direction does not define.
       {"type 5", 5, 0, FrameError::kUnknownType, FrameError::kUnknownType},
       {"type 7 from a client", 7, 4, FrameError::kUnknownType, FrameError::kOk},
@@ -256,6 +256,40 @@ TEST(FramesTest, LengthsTheTypeDoesNotHaveAreRefused) {
     ServerMessage sm;
     EXPECT_EQ(ParseClientFrame(f, cm), c.client) << c.name;
     EXPECT_EQ(ParseServerFrame(f, sm), c.server) << c.name;
+  }
+}
+
+// A server may pad the frames whose fields have fixed places: the fields are
+// read from their places and the padding ignored, up to the largest frame.
+// The delete frames are told apart by length, so they stay exact.
+TEST(FramesTest, PaddedServerFramesOfFixedFieldsAreReadAndThePaddingIgnored) {
+  const ServerCase padded[] = {
+      {"heartbeat answer", HeartbeatAnswer{}, 0, 6},
+      {"register status", RegisterStatus{0x01020304, 21}, 4, 12},
+      {"list request", ListRequest{0xDEADBEEF}, 1, 10},
+      {"upload request", UploadRequest{5, 0x80000006}, 6, 14},
+  };
+  for (const auto& c : padded) {
+    Frame built;
+    ASSERT_EQ(BuildFrame(c.message, built), FrameError::kOk) << c.name;
+    for (const std::size_t padBytes : {std::size_t{1}, std::size_t{2}, std::size_t{20}, kMaxFrameBytes - c.length}) {
+      // Padding that would read as fields of another message if read.
+      Bytes f = built;
+      const Bytes pad = Seq(padBytes, 0xF1);
+      f.insert(f.end(), pad.begin(), pad.end());
+      StoreU32LE(f.data(), static_cast<std::uint32_t>(f.size()));
+      std::size_t frameBytes = 0;
+      ASSERT_EQ(ScanFrame(f, frameBytes), FrameError::kOk) << c.name;
+      EXPECT_EQ(frameBytes, f.size()) << c.name;
+      ServerMessage parsed;
+      ASSERT_EQ(ParseServerFrame(f, parsed), FrameError::kOk) << c.name << " + " << padBytes;
+      EXPECT_TRUE(Same(parsed, c.message)) << c.name << " + " << padBytes;
+    }
+  }
+  for (const std::size_t deleteBytes : {kDeleteItemFrameBytes, kDeleteHashRequestFrameBytes}) {
+    ServerMessage parsed;
+    EXPECT_EQ(ParseServerFrame(RawFrame(2, deleteBytes - kFrameHeaderBytes + 2), parsed), FrameError::kBadSize)
+        << deleteBytes;
   }
 }
 

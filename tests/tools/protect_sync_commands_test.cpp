@@ -83,6 +83,13 @@ class ProtectSyncCommandsTest : public ::testing::Test {
     EXPECT_EQ(ku.GetValue(model::ItemFieldKey(note, model::item_field::kContent, item), &value), 0);
     return value;
   }
+  bool HasPasswordRecord() {
+    Ku ku;
+    EXPECT_EQ(ku.OpenFiles(kuPath, fs::path(kuPath).replace_extension(".hs")), OpenResult::Opened);
+    std::vector<std::uint8_t> value;
+    const std::uint8_t key[] = {6};
+    return ku.GetValue(key, &value) == 0 && !value.empty();
+  }
 };
 
 // The whole life of the local password through the tool, including the
@@ -93,16 +100,15 @@ TEST_F(ProtectSyncCommandsTest, PasswordLifecycleAndRecovery) {
 
   const std::string note = NewNote();
   const std::string body = "type this 密码";
-  const std::string item =
-      Trimmed(Ok({"item-create-secret", note, "Secret", "<k>", body, "--password", ""}));
+  const std::string item = Trimmed(Ok({"item-create", note, "Secret", "<k>" + body, "--password", ""}));
   // Stored encrypted: 13 code units are 26 bytes, two blocks, 16 units.
   const std::vector<std::uint8_t> stored = StoredContent(note, item);
   ASSERT_EQ(stored.size(), 2u * (3 + 16));
   EXPECT_EQ(std::vector<std::uint8_t>(stored.begin(), stored.begin() + 6), Utf16LE(u"<k>"));
   const auto plainBytes = Utf16LE(u"type this 密码");
   EXPECT_EQ(std::search(stored.begin(), stored.end(), plainBytes.begin(), plainBytes.begin() + 8), stored.end());
-  const std::string revealed = "Secret\t<k>" + body + "\n";
-  EXPECT_EQ(Ok({"item-reveal", note, item, "--password", ""}), revealed);
+  const std::string revealed = item + "\tSecret\t<k>" + body + "\n";
+  EXPECT_EQ(Ok({"items", note, "--password", ""}), revealed);
 
   const RunResult wrongOld = Run({"password-set", "not it", "pw1"});
   EXPECT_EQ(wrongOld.code, kExitError);
@@ -114,8 +120,8 @@ TEST_F(ProtectSyncCommandsTest, PasswordLifecycleAndRecovery) {
   EXPECT_EQ(emptyNow.code, kExitAbsent);
   EXPECT_EQ(emptyNow.err, "vellumo-db: wrong password\n");
   EXPECT_EQ(PasswordCheck("pw1"), kExitOk);
-  EXPECT_EQ(Ok({"item-reveal", note, item, "--password", "pw1"}), revealed);
-  const RunResult revealWrong = Run({"item-reveal", note, item, "--password", ""});
+  EXPECT_EQ(Ok({"items", note, "--password", "pw1"}), revealed);
+  const RunResult revealWrong = Run({"items", note, "--password", ""});
   EXPECT_EQ(revealWrong.code, kExitError);
   EXPECT_EQ(revealWrong.out, "");
 
@@ -130,10 +136,10 @@ TEST_F(ProtectSyncCommandsTest, PasswordLifecycleAndRecovery) {
   EXPECT_EQ(PasswordCheck(""), kExitOk);  // recovery empties the password
   EXPECT_EQ(PasswordCheck("pw1"), kExitAbsent);
   EXPECT_EQ(Trimmed(Ok({"recovery-string", ""})), wrongRecovery);
-  EXPECT_NE(Ok({"item-reveal", note, item, "--password", ""}), revealed);
+  EXPECT_NE(Ok({"items", note, "--password", ""}), revealed);
 
   Ok({"recover", recovery});
-  EXPECT_EQ(Ok({"item-reveal", note, item, "--password", ""}), revealed);
+  EXPECT_EQ(Ok({"items", note, "--password", ""}), revealed);
   EXPECT_EQ(StoredContent(note, item), stored);  // never rewritten meanwhile
 }
 
@@ -147,21 +153,27 @@ TEST_F(ProtectSyncCommandsTest, BadRecoveryStringsAndSecretArgumentsChangeNothin
   } cases[] = {
       {{"recover", good.substr(1)}, "must be 64 lowercase hexadecimal digits, not 63 bytes"},
       {{"recover", good + "0"}, "not 65 bytes"},
-      {{"recover", "clear"}, "not 5 bytes"},
-      {{"recover", "new" + good}, "not 67 bytes"},
+      {{"recover", "clea"}, "not 4 bytes"},
+      {{"recover", "clear!"}, "not 6 bytes"},
+      {{"recover", "clear", "--password", "pw"}, "only 'recover new' takes --password"},
+      {{"recover", good, "--password", "pw"}, "only 'recover new' takes --password"},
+      {{"recover", "new" + good.substr(1), "--password", "pw"}, "is 67 bytes, not 66"},
+      {{"recover", "new" + good + "0", "--password", "pw"}, "is 67 bytes, not 68"},
+      {{"recover", "new" + good}, "recover new needs --password"},
+      {{"recover", "new"}, "recover new needs --password"},
+      {{"recover", "new", "--password", "wrong"}, "wrong password; nothing was changed"},
+      {{"recover", "new" + good.substr(0, 63) + "G", "--password", "pw"}, "has 'G' at position 64"},
+      {{"recover", "clear", "x"}, "usage: vellumo-db recover"},
       {{"recover", good.substr(0, 63) + "A"}, "has 'A' at position 64"},
       {{"recover", "g" + good.substr(1)}, "has 'g' at position 1"},
       {{"password-set", "", "x"}, "the password is unchanged: wrong password"},
-      {{"item-create-secret", note, "T", "<k>", "b"}, "item-create-secret needs --password"},
-      {{"item-create-secret", note, "T", "<k>", "b", "--password", ""}, "wrong password"},
-      {{"item-create-secret", note, "T", "<x>", "b", "--password", "pw"}, "TAG must be <k> or <K>"},
-      {{"item-create-secret", note, "", "<k>", "b", "--password", "pw"}, "the title must not be empty"},
-      {{"item-create-secret", note, "T", "<k>", "", "--password", "pw"}, "the body must not be empty"},
-      {{"item-create-secret", note, "T", "<k>", std::string(30784, 'x'), "--password", "pw"},
-       "the body is too long"},
-      {{"item-create-secret", "999", "T", "<k>", "b", "--password", "pw"}, "there is no note 999"},
-      {{"item-create-secret", note, "T", "<k>", "--password", "pw", "--password"}, "--password is given twice"},
-      {{"item-reveal", note, "5", "--password", "pw"}, "has no item 5"},
+      {{"item-create", note, "T", "<k>b"}, "give --password"},
+      {{"item-create", note, "T", "<k>b", "--password", ""}, "wrong password"},
+      {{"item-create", note, "", "<k>b", "--password", "pw"}, "the title must not be empty"},
+      {{"item-create", note, "T", "<k>" + std::string(30781, 'x'), "--password", "pw"}, "the content is too long"},
+      {{"item-create", "999", "T", "<k>b", "--password", "pw"}, "there is no note 999"},
+      {{"recover", "--password", "pw", "--password"}, "--password is given twice"},
+      {{"items", note, "--password", "wrong"}, "wrong password"},
   };
   for (const Case& c : cases) {
     const RunResult r = Run(c.args);
@@ -269,7 +281,7 @@ TEST_F(ProtectSyncCommandsTest, SealedItemsUnsealOnlyWithTheirSyncPassword) {
 // as cipher text, and its hash is that of the cipher text.
 TEST_F(ProtectSyncCommandsTest, EncryptedBodiesAreSealedAsStored) {
   const std::string note = NewNote();
-  const std::string item = Trimmed(Ok({"item-create-secret", note, "S", "<K>", "hidden words", "--password", ""}));
+  const std::string item = Trimmed(Ok({"item-create", note, "S", "<K>hidden words", "--password", ""}));
   const std::string shown = Ok({"item-unseal", "p", Trimmed(Ok({"item-seal", note, item, "p"}))});
   EXPECT_EQ(shown.rfind("title: S\ncontent: <K>", 0), 0u) << shown;
   EXPECT_EQ(shown.find("hidden"), std::string::npos) << shown;
@@ -323,6 +335,92 @@ TEST_F(ProtectSyncCommandsTest, ItemCommandsEncryptAndRevealWithThePassword) {
   EXPECT_NE(wrongUpdate.code, kExitOk);
   EXPECT_NE(Ok({"items", note, "--password", "pw"}).find("\t<K>new body\n"), std::string::npos)
       << "a wrong password changes nothing";
+}
+
+// A body is refused when its encrypted form would not fit the content limit,
+// even if its plain text does: stored, it would be cut to a length that is
+// not whole blocks and decrypt to nothing.  The refusal comes before anything
+// is written, the password record of a new database included.
+TEST_F(ProtectSyncCommandsTest, EncryptedFormLongerThanTheContentLimitIsRefusedBeforeWriting) {
+  const std::string note = NewNote();
+  // 30777 body units take 3848 blocks, 30784 units, 30787 with the tag.
+  const std::string tooLong = "<k>" + std::string(30777, 'x');
+  const RunResult refused = Run({"item-create", note, "T", tooLong, "--password", ""});
+  EXPECT_EQ(refused.code, kExitError);
+  EXPECT_EQ(refused.err,
+            "vellumo-db: the content is too long: stored encrypted it takes 30787 UTF-16 units with the tag; at "
+            "most 30784\n");
+  EXPECT_EQ(Ok({"items", note}), "");
+  EXPECT_FALSE(HasPasswordRecord());
+
+  // The largest body that fits: 30776 units, 3847 blocks, 30779 units stored.
+  const std::string largest = "<k>" + std::string(30775, 'y') + "z";
+  const std::string item = Trimmed(Ok({"item-create", note, "T", largest, "--password", ""}));
+  EXPECT_EQ(StoredContent(note, item).size(), 2u * 30779);
+  EXPECT_EQ(Ok({"items", note, "--password", ""}), item + "\tT\t" + largest + "\n");
+
+  const std::vector<std::uint8_t> before = StoredContent(note, item);
+  const RunResult update = Run({"item-update", note, item, "T", "<K>" + std::string(30777, 'w'), "--password", ""});
+  EXPECT_EQ(update.code, kExitError);
+  EXPECT_NE(update.err.find("the content is too long"), std::string::npos) << update.err;
+  EXPECT_EQ(StoredContent(note, item), before);
+}
+
+// "clear" forces a new content key under the empty password; it must work on
+// a database that has no password record at all.
+TEST_F(ProtectSyncCommandsTest, RecoverClearMakesANewKeyEvenWithoutARecord) {
+  const std::string note = NewNote();
+  ASSERT_FALSE(HasPasswordRecord());
+  EXPECT_EQ(Ok({"recover", "clear"}),
+            "the password is now empty; contents encrypted before need their old recovery string\n");
+  EXPECT_TRUE(HasPasswordRecord());
+  EXPECT_EQ(PasswordCheck(""), kExitOk);
+
+  const std::string item = Trimmed(Ok({"item-create", note, "S", "<k>before clear", "--password", ""}));
+  const std::string oldRecovery = Trimmed(Ok({"recovery-string", ""}));
+  Ok({"password-set", "", "forgotten"});
+  Ok({"recover", "clear"});
+  EXPECT_EQ(PasswordCheck(""), kExitOk);
+  EXPECT_EQ(PasswordCheck("forgotten"), kExitAbsent);
+  EXPECT_NE(Trimmed(Ok({"recovery-string", ""})), oldRecovery);
+  EXPECT_EQ(Ok({"items", note, "--password", ""}).find("before clear"), std::string::npos);
+  Ok({"recover", oldRecovery});
+  EXPECT_EQ(Ok({"items", note, "--password", ""}), item + "\tS\t<k>before clear\n");
+}
+
+// "new" re-encrypts every body in every note to another key and leaves the
+// empty password; with a recovery string after it, that key is the new one.
+TEST_F(ProtectSyncCommandsTest, RecoverNewReencryptsEveryBodyToTheNewKey) {
+  const std::string first = NewNote(), second = NewNote();
+  const std::string a = Trimmed(Ok({"item-create", first, "a", "<k>first body", "--password", ""}));
+  const std::string b = Trimmed(Ok({"item-create", second, "b", "<K>second body", "--password", ""}));
+  const std::string c = Trimmed(Ok({"item-create", second, "c", "<a>plain"}));
+  Ok({"password-set", "", "pw"});
+  const std::string oldRecovery = Trimmed(Ok({"recovery-string", "pw"}));
+  const std::vector<std::uint8_t> storedA = StoredContent(first, a), storedB = StoredContent(second, b);
+  const std::string shownFirst = Ok({"items", first, "--password", "pw"});
+  const std::string shownSecond = Ok({"items", second, "--password", "pw"});
+
+  const std::string out = Ok({"recover", "new", "--password", "pw"});
+  const std::string marker = "recovery string: ";
+  ASSERT_EQ(out.rfind("re-encrypted 2 bodies; the password is now empty\n" + marker, 0), 0u) << out;
+  const std::string newRecovery = Trimmed(out.substr(out.find(marker) + marker.size()));
+  ASSERT_EQ(newRecovery.size(), 64u);
+  EXPECT_NE(newRecovery, oldRecovery);
+  EXPECT_EQ(Trimmed(Ok({"recovery-string", ""})), newRecovery);
+  EXPECT_NE(StoredContent(first, a), storedA);
+  EXPECT_EQ(StoredContent(first, a).size(), storedA.size());
+  EXPECT_NE(StoredContent(second, b), storedB);
+  EXPECT_EQ(Ok({"items", first, "--password", ""}), shownFirst);
+  EXPECT_EQ(Ok({"items", second, "--password", ""}), shownSecond);
+  EXPECT_NE(shownSecond.find(c + "\tc\t<a>plain\n"), std::string::npos) << shownSecond;
+
+  const std::string given(64, '7');
+  EXPECT_EQ(Ok({"recover", "new" + given, "--password", ""}),
+            "re-encrypted 2 bodies; the password is now empty\nrecovery string: " + given + "\n");
+  EXPECT_EQ(Trimmed(Ok({"recovery-string", ""})), given);
+  EXPECT_EQ(Ok({"items", first, "--password", ""}), shownFirst);
+  EXPECT_EQ(Ok({"items", second, "--password", ""}), shownSecond);
 }
 
 }  // namespace

@@ -195,30 +195,19 @@ int RunItems(CommandContext& context, CommandArgs allArgs) {
     const auto title = ReadValue(db, model::ItemFieldKey(*note, model::item_field::kTitle, item));
     const auto content = ReadValue(db, model::ItemFieldKey(*note, model::item_field::kContent, item));
     std::u16string shown = model::TextFromBytes(content);
-    if (unlock && IsProtectedContent(shown)) shown = unlock->ForShow(shown);
+    if (unlock) shown = unlock->ForShow(shown);
     context.out << item << '\t' << EscapedForLine(model::TextFromBytes(title)) << '\t' << EscapedForLine(shown)
                 << '\n';
   }
   return kExitOk;
 }
 
-// The stored form of a content given in plain text: a protected body is
-// encrypted under the content key the password unlocks.  A protected content
-// without a password is refused rather than stored in the clear.
 std::optional<std::u16string> StoredContent(CommandContext& context, const std::u16string& content,
                                             const std::optional<std::string>& password, int* rc) {
-  if (!IsProtectedContent(content)) return content;
   std::string error;
-  if (!password) {
-    *rc = ReportError(context, "a <k> or <K> content is stored encrypted: give --password PW");
-    return std::nullopt;
-  }
-  ContentUnlock unlock(*context.db);
-  if (!unlock.Unlock(*password, true, &error)) {
-    *rc = ReportError(context, error);
-    return std::nullopt;
-  }
-  return unlock.ForStore(content);
+  auto stored = StoredContentWithPassword(*context.db, content, password, &error);
+  if (!stored) *rc = ReportError(context, error);
+  return stored;
 }
 
 // The model shows its own messages; a failure without one still needs a word.
@@ -242,7 +231,7 @@ int RunItemCreate(CommandContext& context, CommandArgs allArgs) {
   if (!content) return ReportError(context, error);
   if (title->empty() && content->empty()) return ReportError(context, "an item needs a title or a content");
   // Without a title the model would name the item after its content.
-  if (title->empty() && IsProtectedContent(*content)) return ReportError(context, "the title must not be empty");
+  if (title->empty() && protect::IsSecretContent(*content)) return ReportError(context, "the title must not be empty");
   if (rc = OpenWithNote(context, *note); rc != kExitOk) return rc;
   const auto stored = StoredContent(context, *content, password, &rc);
   if (!stored) return rc;

@@ -1,39 +1,19 @@
 // The local password and the content key it guards, as the password dialog
-// handles them, and items with encrypted bodies.
-#include <mutex>
+// handles them.  Items with encrypted bodies are made and shown by the item
+// commands with --password.
 #include <ostream>
 
 #include "db_tool_internal.h"
-#include "stderr_messages.h"
-#include "model/item_operations.h"
-#include "model/items.h"
-#include "model/notes.h"
-#include "model/records.h"
-#include "model_support.h"
 #include "protect/content_key.h"
+#include "protect/reencrypt.h"
+#include "protect/wipe_guard.h"
 #include "protect_support.h"
-#include "text_utf8.h"
 
 namespace vellumo::dbtool {
 
 namespace {
 
 constexpr std::size_t kRecoveryDigits = 2 * sizeof(protect::ContentKey);
-
-// Copies of the content key on the stack are wiped however a command ends.
-class KeyWipe {
- public:
-  explicit KeyWipe(protect::ContentKey& key) : key_(key) {}
-  ~KeyWipe() {
-    volatile std::uint8_t* bytes = key_.data();
-    for (std::size_t i = 0; i < key_.size(); ++i) bytes[i] = 0;
-  }
-  KeyWipe(const KeyWipe&) = delete;
-  KeyWipe& operator=(const KeyWipe&) = delete;
-
- private:
-  protect::ContentKey& key_;
-};
 
 int RunPasswordCheck(CommandContext& context, CommandArgs args) {
   std::string error;
@@ -71,7 +51,7 @@ int RunRecoveryString(CommandContext& context, CommandArgs args) {
   ContentUnlock unlock(*context.db);
   if (!unlock.Unlock(*key, true, &error)) return ReportError(context, error);
   protect::ContentKey contentKey{};
-  KeyWipe wipe(contentKey);
+  protect::WipeGuard wipeKey(contentKey);
   if (!unlock.Protection().RevealContentKey(contentKey)) return ReportError(context, "the content key is locked");
   context.out << FormatHex(contentKey.data(), contentKey.size()) << '\n';
   return kExitOk;
@@ -100,103 +80,80 @@ bool DecodeRecoveryString(std::string_view text, protect::ContentKey& key, std::
   return true;
 }
 
-int RunRecover(CommandContext& context, CommandArgs args) {
+constexpr std::string_view kClearWord = "clear";
+constexpr std::string_view kNewWord = "new";
+
+// "clear": a forced reset.  A new random content key under the empty
+// password; what was encrypted before stays unreadable until its recovery
+// string is recovered.  No password is asked: it is for a forgotten one.
+int RunRecoverClear(CommandContext& context) {
+  if (const int rc = OpenDatabase(context); rc != kExitOk) return rc;
+  protect::ContentProtection protection(*context.db);
+  const protect::PasswordKey emptyPasswordKey = protect::DerivePasswordKey(u"");
+  if (!protection.RewrapContentKey(nullptr, &emptyPasswordKey))
+    return ReportError(context, "cannot store a new password record");
+  context.out << "the password is now empty; contents encrypted before need their old recovery string\n";
+  return kExitOk;
+}
+
+// "new" and "new" followed by a recovery string: every encrypted body is
+// re-encrypted to another content key, which is then kept under the empty
+// password.  The current password must unlock first.
+int RunRecoverNew(CommandContext& context, std::string_view keyText, const std::string& password) {
   std::string error;
+  protect::ContentKey newKey{};
+  protect::WipeGuard wipeNewKey(newKey);
+  if (!keyText.empty() && !DecodeRecoveryString(keyText, newKey, &error))
+    return ReportError(context, "after 'new': " + error);
+  const auto passwordKey = PasswordKeyOf(password, &error);
+  if (!passwordKey) return ReportError(context, error);
+  if (const int rc = OpenDatabase(context); rc != kExitOk) return rc;
+  ContentUnlock unlock(*context.db);
+  if (!unlock.Unlock(*passwordKey, true, &error)) return ReportError(context, error + "; nothing was changed");
+  if (keyText.empty() && !protect::RandomContentKey(newKey))
+    return ReportError(context, "the system's random generator failed; nothing was changed");
+  const std::string newRecovery = FormatHex(newKey.data(), newKey.size());
+  const protect::ReplaceKeyResult result = protect::ReplaceContentKey(*context.db, unlock.Protection(), newKey);
+  if (!result.replaced) {
+    // The bodies already moved to the new key: without it they are lost.
+    return ReportError(context, "cannot store the password record after re-encrypting " +
+                                    std::to_string(result.rewritten) +
+                                    " bodies; recover with this recovery string: " + newRecovery);
+  }
+  context.out << "re-encrypted " << result.rewritten << " bodies; the password is now empty\n"
+              << "recovery string: " << newRecovery << '\n';
+  return kExitOk;
+}
+
+int RunRecover(CommandContext& context, CommandArgs allArgs) {
+  std::string error;
+  std::optional<std::string> password;
+  const auto args = TakePasswordOption(allArgs, &password, &error);
+  if (!args) return ReportError(context, error);
+  if (args->size() != 1) return ReportError(context, "usage: vellumo-db recover clear|new[STRING]|STRING [--password PW]");
+  const std::string& text = (*args)[0];
+
+  if (text.starts_with(kNewWord)) {
+    const std::string_view keyText = std::string_view(text).substr(kNewWord.size());
+    if (!keyText.empty() && keyText.size() != kRecoveryDigits)
+      return ReportError(context, "'new' followed by a recovery string is " +
+                                      std::to_string(kNewWord.size() + kRecoveryDigits) + " bytes, not " +
+                                      std::to_string(text.size()) + "; nothing was changed");
+    if (!password) return ReportError(context, "recover new needs --password PW (\"\" for the empty password)");
+    return RunRecoverNew(context, keyText, *password);
+  }
+  if (password)
+    return ReportError(context, "only 'recover new' takes --password: the other recoveries leave the empty password");
+  if (text == kClearWord) return RunRecoverClear(context);
+
   protect::ContentKey contentKey{};
-  KeyWipe wipe(contentKey);
-  if (!DecodeRecoveryString(args[0], contentKey, &error)) return ReportError(context, error);
+  protect::WipeGuard wipeKey(contentKey);
+  if (!DecodeRecoveryString(text, contentKey, &error)) return ReportError(context, error);
   if (const int rc = OpenDatabase(context); rc != kExitOk) return rc;
   protect::ContentProtection protection(*context.db);
   if (!protection.RewrapContentKey(&contentKey, nullptr))
     return ReportError(context, "cannot store the password record; nothing was changed");
   context.out << "the password is now empty\n";
-  return kExitOk;
-}
-
-
-
-// Splits off --password, which these commands cannot do without.
-std::optional<std::vector<std::string>> ArgsWithPassword(CommandArgs args, std::string_view command,
-                                                         std::string* password, std::string* error) {
-  std::optional<std::string> given;
-  auto rest = TakePasswordOption(args, &given, error);
-  if (!rest) return std::nullopt;
-  if (!given) {
-    *error = std::string(command) + " needs --password PW (\"\" for the empty password)";
-    return std::nullopt;
-  }
-  *password = std::move(*given);
-  return rest;
-}
-
-int RunItemCreateSecret(CommandContext& context, CommandArgs args) {
-  std::string error, password;
-  const auto rest = ArgsWithPassword(args, "item-create-secret", &password, &error);
-  if (!rest) return ReportError(context, error);
-  if (rest->size() != 4)
-    return ReportError(context, "usage: vellumo-db item-create-secret NOTE TITLE TAG BODY --password PW");
-  const auto note = ParseU32((*rest)[0], "NOTE", &error);
-  if (!note) return ReportError(context, error);
-  const auto title = ArgumentText((*rest)[1], "title", &error);
-  if (!title) return ReportError(context, error);
-  // Without a title the model would name the item after its content, that is
-  // after cipher text.
-  if (title->empty()) return ReportError(context, "the title must not be empty");
-  if (title->size() > model::kMaxTitleChars)
-    return ReportError(context, "the title is " + std::to_string(title->size()) + " UTF-16 units long; at most " +
-                                    std::to_string(model::kMaxTitleChars));
-  const std::string& tag = (*rest)[2];
-  if (tag != "<k>" && tag != "<K>") return ReportError(context, "TAG must be <k> or <K>, not '" + tag + "'");
-  const auto body = ArgumentText((*rest)[3], "body", &error);
-  if (!body) return ReportError(context, error);
-  if (body->empty()) return ReportError(context, "the body must not be empty");
-  // Each 16-byte block of cipher text takes eight code units.
-  const std::size_t storedUnits = 3 + (body->size() * 2 + 15) / 16 * 8;
-  if (storedUnits > model::kMaxStoredContentChars)
-    return ReportError(context, "the body is too long: encrypted it takes " + std::to_string(storedUnits) +
-                                    " UTF-16 units with the tag; at most " +
-                                    std::to_string(model::kMaxStoredContentChars));
-
-  if (const int rc = OpenDatabase(context); rc != kExitOk) return rc;
-  Ku& db = *context.db;
-  if (!model::NoteExists(db, *note)) return ReportError(context, "there is no note " + std::to_string(*note));
-  ContentUnlock unlock(db);
-  if (!unlock.Unlock(password, true, &error)) return ReportError(context, error);
-  const std::u16string content = unlock.ForStore(std::u16string(tag.begin(), tag.end()) + *body);
-
-  StderrMessages notifier(context.err);
-  model::ItemSyncHooks sync;
-  std::mutex appMutex;
-  model::ItemOperations ops(db, notifier, sync, appMutex);
-  const std::uint32_t id = ops.CreateItem(*note, *title, content, true);
-  if (id == 0) return notifier.Shown() ? kExitError : ReportError(context, "the item could not be stored");
-  context.out << id << '\n';
-  return kExitOk;
-}
-
-int RunItemReveal(CommandContext& context, CommandArgs args) {
-  std::string error, password;
-  const auto rest = ArgsWithPassword(args, "item-reveal", &password, &error);
-  if (!rest) return ReportError(context, error);
-  if (rest->size() != 2) return ReportError(context, "usage: vellumo-db item-reveal NOTE ITEM --password PW");
-  const auto note = ParseU32((*rest)[0], "NOTE", &error);
-  if (!note) return ReportError(context, error);
-  const auto item = ParseU32((*rest)[1], "ITEM", &error);
-  if (!item) return ReportError(context, error);
-  const auto key = PasswordKeyOf(password, &error);
-  if (!key) return ReportError(context, error);
-
-  if (const int rc = OpenDatabase(context); rc != kExitOk) return rc;
-  Ku& db = *context.db;
-  if (!model::NoteExists(db, *note)) return ReportError(context, "there is no note " + std::to_string(*note));
-  if (!model::ItemExists(db, *note, *item))
-    return ReportError(context, "note " + std::to_string(*note) + " has no item " + std::to_string(*item));
-  ContentUnlock unlock(db);
-  if (!unlock.Unlock(*key, false, &error)) return ReportError(context, error);
-  const auto title = ReadValue(db, model::ItemFieldKey(*note, model::item_field::kTitle, *item));
-  const auto content = ReadValue(db, model::ItemFieldKey(*note, model::item_field::kContent, *item));
-  context.out << EscapedForLine(model::TextFromBytes(title)) << '\t'
-              << EscapedForLine(unlock.ForShow(model::TextFromBytes(content))) << '\n';
   return kExitOk;
 }
 
@@ -207,16 +164,19 @@ constexpr CommandSpec kProtectCommands[] = {
      "encrypted contents stay as they are.", 2, 2, DatabaseAccess::ReadWrite, &RunPasswordSet},
     {"recovery-string", "PW", "Prints the recovery string: the content key as 64\n"
      "lowercase hexadecimal digits.", 1, 1, DatabaseAccess::ReadWrite, &RunRecoveryString},
-    {"recover", "STRING", "Installs the content key a recovery string gives\n"
-     "and sets the empty password.  A wrong string\n"
-     "leaves encrypted contents unreadable until the\n"
-     "right one is recovered.", 1, 1, DatabaseAccess::ReadWrite, &RunRecover},
-    {"item-create-secret", "NOTE TITLE TAG BODY --password PW",
-     "Creates an item whose content is TAG (<k> or <K>)\n"
-     "and BODY, the body stored encrypted; prints its id.", 4, 6, DatabaseAccess::ReadWrite, &RunItemCreateSecret},
-    {"item-reveal", "NOTE ITEM --password PW", "Prints the title and content of an item with an\n"
-     "encrypted body decrypted, tab-separated, escaped\n"
-     "as by 'items'.", 2, 4, DatabaseAccess::ReadOnly, &RunItemReveal},
+    {"recover", "clear|new[STRING]|STRING [--password PW]",
+     "Recovers the local password:\n"
+     "STRING, a recovery string, installs the content\n"
+     "key it gives; a wrong string leaves encrypted\n"
+     "contents unreadable until the right one is\n"
+     "recovered.  'clear' makes a new random content\n"
+     "key, so contents encrypted before are unreadable.\n"
+     "'new' (with --password, the current password)\n"
+     "re-encrypts every encrypted content to a new\n"
+     "random key, or to the one STRING gives when it\n"
+     "follows 'new' directly, and prints its recovery\n"
+     "string.  Each leaves the empty password.",
+     1, 3, DatabaseAccess::ReadWrite, &RunRecover},
 };
 
 }  // namespace

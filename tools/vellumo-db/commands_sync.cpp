@@ -18,8 +18,10 @@
 #include "model/notes.h"
 #include "model/records.h"
 #include "model_support.h"
+#include "protect/wipe_guard.h"
 #include "sync/compress.h"
 #include "sync/item_block.h"
+#include "sync/note_digest.h"
 #include "sync/sealing.h"
 #include "text_utf8.h"
 
@@ -124,22 +126,6 @@ std::vector<std::uint8_t> Utf16Bytes(std::u16string_view text) {
   return bytes;
 }
 
-// An item's title and content as stored, the bytes its block is made of.
-struct StoredItem {
-  std::vector<std::uint8_t> title;
-  std::vector<std::uint8_t> content;
-  sync::ItemFields Fields() const { return {title, content}; }
-};
-
-StoredItem ReadItem(Ku& db, std::uint32_t note, std::uint32_t item) {
-  StoredItem stored{ReadValue(db, model::ItemFieldKey(note, model::item_field::kTitle, item)),
-                    ReadValue(db, model::ItemFieldKey(note, model::item_field::kContent, item))};
-  // Texts are whole code units; a stray odd byte is not part of the text.
-  stored.title.resize(stored.title.size() & ~std::size_t{1});
-  stored.content.resize(stored.content.size() & ~std::size_t{1});
-  return stored;
-}
-
 struct NoteItemArgs {
   std::uint32_t note = 0;
   std::uint32_t item = 0;
@@ -163,8 +149,7 @@ int OpenWithItem(CommandContext& context, CommandArgs args, NoteItemArgs& parsed
 int RunItemHash(CommandContext& context, CommandArgs args) {
   NoteItemArgs parsed;
   if (const int rc = OpenWithItem(context, args, parsed); rc != kExitOk) return rc;
-  const StoredItem stored = ReadItem(*context.db, parsed.note, parsed.item);
-  const sync::ItemHashValue hash = sync::ItemHash(stored.Fields());
+  const sync::ItemHashValue hash = sync::StoredItemHash(*context.db, parsed.note, parsed.item);
   context.out << FormatHex(hash.data(), hash.size()) << '\n';
   return kExitOk;
 }
@@ -176,11 +161,9 @@ int RunNoteDigest(CommandContext& context, CommandArgs args) {
   if (const int rc = OpenDatabase(context); rc != kExitOk) return rc;
   Ku& db = *context.db;
   if (!model::NoteExists(db, *note)) return ReportError(context, "there is no note " + std::to_string(*note));
-  std::vector<std::uint32_t> items = OrderedItemIds(db, *note);
-  // The sync engine never looks past the items a note can hold.
-  if (items.size() > model::kMaxItemsPerNote) items.resize(model::kMaxItemsPerNote);
-  sync::NoteDigestValue digest{};
-  for (const std::uint32_t item : items) sync::AddToNoteDigest(digest, sync::ItemHash(ReadItem(db, *note, item).Fields()));
+  // Listed without the repairs a listing by the model makes: looking must
+  // not change the database.
+  const sync::NoteDigestValue digest = sync::NoteDigestOf(db, *note, OrderedItemIds(db, *note));
   context.out << FormatHex(digest.data(), digest.size()) << '\n';
   return kExitOk;
 }
@@ -189,9 +172,8 @@ std::optional<sync::SyncKey> SyncKeyOf(std::string_view passwordUtf8, std::strin
   const auto password = ArgumentText(passwordUtf8, "sync password", error);
   if (!password) return std::nullopt;
   std::vector<std::uint8_t> bytes = Utf16Bytes(*password);
-  sync::SyncKey key = sync::DeriveSyncKey(bytes);
-  std::fill(bytes.begin(), bytes.end(), std::uint8_t{0});
-  return key;
+  protect::WipeGuard wipeBytes(bytes);
+  return sync::DeriveSyncKey(bytes);
 }
 
 std::string_view SealFault(sync::SealError error) {
@@ -211,7 +193,7 @@ int RunItemSeal(CommandContext& context, CommandArgs args) {
   if (!key) return ReportError(context, error);
   NoteItemArgs parsed;
   if (const int rc = OpenWithItem(context, args, parsed); rc != kExitOk) return rc;
-  const StoredItem stored = ReadItem(*context.db, parsed.note, parsed.item);
+  const sync::StoredItem stored = sync::ReadStoredItem(*context.db, parsed.note, parsed.item);
   const auto block = sync::ItemBlock::Make(stored.Fields());
   if (!block) return ReportError(context, "the item is too large for an item block");
   std::vector<std::uint8_t> sealed;

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "model/items.h"
 #include "store/ku.h"
 #include "text_utf8.h"
 
@@ -9,7 +10,11 @@ namespace vellumo::dbtool {
 
 namespace {
 
-constexpr std::size_t kTagUnits = 3;
+std::string TooLongMessage(std::u16string_view plainContent) {
+  return "the content is too long: stored encrypted it takes " +
+         std::to_string(protect::StoredContentUnits(plainContent)) + " UTF-16 units with the tag; at most " +
+         std::to_string(model::kMaxStoredContentChars);
+}
 
 }  // namespace
 
@@ -34,10 +39,6 @@ std::optional<std::vector<std::string>> TakePasswordOption(CommandArgs args, std
   return rest;
 }
 
-bool IsProtectedContent(std::u16string_view content) {
-  return content.size() > kTagUnits && (content.starts_with(u"<k>") || content.starts_with(u"<K>"));
-}
-
 std::optional<protect::PasswordKey> PasswordKeyOf(std::string_view passwordUtf8, std::string* error) {
   const auto password = ArgumentText(passwordUtf8, "password", error);
   if (!password) return std::nullopt;
@@ -45,31 +46,36 @@ std::optional<protect::PasswordKey> PasswordKeyOf(std::string_view passwordUtf8,
 }
 
 bool ContentUnlock::Unlock(const protect::PasswordKey& key, bool createRecord, std::string* error) {
-  const std::array<std::uint8_t, 1> recordKey{protect::kPasswordRecordKey};
-  std::vector<std::uint8_t> record;
-  const int rc = db_.GetValue(recordKey, &record);
-  if (rc == 0 && !record.empty() && record.size() != protect::kPasswordRecordBytes) {
-    *error = "the password record is damaged: " + std::to_string(record.size()) + " bytes instead of " +
-             std::to_string(protect::kPasswordRecordBytes);
-    return false;
-  }
-  if (record.empty()) {
-    // The program starts on such a database with the empty password, so
-    // that is the only one that can be right.
-    if (key != protect::DerivePasswordKey(u"")) {
-      *error = "wrong password (the database has no password record, so its password is the empty one)";
+  const auto creation = createRecord ? protect::RecordCreation::kCreate : protect::RecordCreation::kLeaveAbsent;
+  switch (protection_.UnlockWithPassword(key, creation)) {
+    case protect::UnlockOutcome::kUnlocked:
+      return true;
+    case protect::UnlockOutcome::kWrongPassword: {
+      const std::array<std::uint8_t, 1> recordKey{protect::kPasswordRecordKey};
+      std::vector<std::uint8_t> record;
+      const bool hasRecord = db_.GetValue(recordKey, &record) == 0 && !record.empty();
+      *error = hasRecord ? "wrong password"
+                         : "wrong password (the database has no password record, so its password is the empty one)";
       return false;
     }
-    if (!createRecord) {
+    case protect::UnlockOutcome::kNoRecord:
       *error = "the database has no password record yet, so nothing in it is encrypted";
       return false;
+    case protect::UnlockOutcome::kDamagedRecord: {
+      const std::array<std::uint8_t, 1> recordKey{protect::kPasswordRecordKey};
+      std::vector<std::uint8_t> record;
+      const int rc = db_.GetValue(recordKey, &record);
+      *error = rc == 0 ? "the password record is damaged: " + std::to_string(record.size()) + " bytes instead of " +
+                             std::to_string(protect::kPasswordRecordBytes)
+                       : "the password record cannot be read (store error " + std::to_string(rc) + ")";
+      return false;
     }
+    case protect::UnlockOutcome::kStoreFailed:
+      *error = "cannot store a new password record";
+      return false;
   }
-  if (!protection_.UnlockContent(&key)) {
-    *error = record.empty() ? "cannot store a new password record" : "wrong password";
-    return false;
-  }
-  return true;
+  *error = "cannot unlock";
+  return false;
 }
 
 bool ContentUnlock::Unlock(std::string_view passwordUtf8, bool createRecord, std::string* error) {
@@ -77,14 +83,40 @@ bool ContentUnlock::Unlock(std::string_view passwordUtf8, bool createRecord, std
   return key && Unlock(*key, createRecord, error);
 }
 
-std::u16string ContentUnlock::ForStore(std::u16string_view plainContent) const {
-  if (!IsProtectedContent(plainContent)) return std::u16string(plainContent);
-  return std::u16string(plainContent.substr(0, kTagUnits)) + protection_.EncryptBody(plainContent.substr(kTagUnits));
+std::optional<std::u16string> ContentUnlock::ForStore(std::u16string_view plainContent, std::string* error) const {
+  std::u16string stored;
+  switch (protect::StoredSecretContent(plainContent, protection_, stored)) {
+    case protect::StoreContentError::kOk:
+      return stored;
+    case protect::StoreContentError::kTooLong:
+      *error = TooLongMessage(plainContent);
+      return std::nullopt;
+    case protect::StoreContentError::kLocked:
+      break;
+  }
+  *error = "the content key is locked";
+  return std::nullopt;
 }
 
 std::u16string ContentUnlock::ForShow(std::u16string_view storedContent) const {
-  if (!IsProtectedContent(storedContent)) return std::u16string(storedContent);
-  return std::u16string(storedContent.substr(0, kTagUnits)) + protection_.DecryptBody(storedContent.substr(kTagUnits));
+  return protect::PlainSecretContent(storedContent, protection_);
+}
+
+std::optional<std::u16string> StoredContentWithPassword(Ku& db, std::u16string_view plainContent,
+                                                        const std::optional<std::string>& password,
+                                                        std::string* error) {
+  if (!protect::IsSecretContent(plainContent)) return std::u16string(plainContent);
+  if (!password) {
+    *error = "a <k> or <K> content is stored encrypted: give --password PW";
+    return std::nullopt;
+  }
+  if (protect::StoredContentUnits(plainContent) > model::kMaxStoredContentChars) {
+    *error = TooLongMessage(plainContent);
+    return std::nullopt;
+  }
+  ContentUnlock unlock(db);
+  if (!unlock.Unlock(*password, true, error)) return std::nullopt;
+  return unlock.ForStore(plainContent, error);
 }
 
 }  // namespace vellumo::dbtool

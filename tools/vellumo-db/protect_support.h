@@ -1,7 +1,8 @@
 #pragma once
 // The local password as the tool's commands use it: unlocking the content key
-// the way the program does, and turning "<k>"/"<K>" contents between their
-// plain and stored forms.  The item commands take --password through this.
+// under the program's own rule, and turning "<k>"/"<K>" contents between
+// their plain and stored forms.  The item commands take --password through
+// this.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,6 +10,7 @@
 
 #include "db_tool_internal.h"
 #include "protect/content_key.h"
+#include "protect/secret_content.h"
 
 namespace vellumo::dbtool {
 
@@ -18,10 +20,6 @@ namespace vellumo::dbtool {
 std::optional<std::vector<std::string>> TakePasswordOption(CommandArgs args, std::optional<std::string>* password,
                                                            std::string* error);
 
-// A content with a body after a "<k>" or "<K>" tag: the body is stored
-// encrypted.  A bare tag has nothing to encrypt.
-bool IsProtectedContent(std::u16string_view content);
-
 // The password's key; nullopt with *error when the UTF-8 text cannot be read.
 std::optional<protect::PasswordKey> PasswordKeyOf(std::string_view passwordUtf8, std::string* error);
 
@@ -29,19 +27,18 @@ class ContentUnlock {
  public:
   explicit ContentUnlock(Ku& db) : db_(db), protection_(db) {}
 
-  // Unlocks with the password.  A database without a password record stands
-  // for the empty password, as at the program's start; with createRecord the
-  // record is then written, as the program would, otherwise only the empty
-  // password is accepted and nothing is written.  A wrong password or a
+  // Unlocks with the password.  A database without a password record has the
+  // empty password; with createRecord the record is then written, as the
+  // program would at its start, otherwise nothing is written and the unlock
+  // fails, there being nothing encrypted to show.  A wrong password or a
   // damaged record is false with *error, and nothing stored changes.
   bool Unlock(const protect::PasswordKey& key, bool createRecord, std::string* error);
   bool Unlock(std::string_view passwordUtf8, bool createRecord, std::string* error);
 
-  // The stored form of a content: a protected content's body encrypted, any
-  // other content as it is.  Needs the key unlocked.
-  std::u16string ForStore(std::u16string_view plainContent) const;
-  // The plain form of a stored content; a body that is not whole cipher
-  // blocks shows as empty, a body under another key as garbage.
+  // The stored form of a content (protect::StoredSecretContent); nullopt
+  // with *error when it is refused.  Needs the key unlocked.
+  std::optional<std::u16string> ForStore(std::u16string_view plainContent, std::string* error) const;
+  // The plain form of a stored content (protect::PlainSecretContent).
   std::u16string ForShow(std::u16string_view storedContent) const;
 
   protect::ContentProtection& Protection() { return protection_; }
@@ -50,5 +47,14 @@ class ContentUnlock {
   Ku& db_;
   protect::ContentProtection protection_;
 };
+
+// The stored form of a content given in plain text: a secret content is
+// encrypted under the content key the password unlocks, after its stored
+// length was found to fit, so that a refused content writes nothing, not
+// even a new password record.  A secret content without a password is
+// refused rather than stored in the clear.
+std::optional<std::u16string> StoredContentWithPassword(Ku& db, std::u16string_view plainContent,
+                                                        const std::optional<std::string>& password,
+                                                        std::string* error);
 
 }  // namespace vellumo::dbtool
