@@ -64,7 +64,7 @@ bool IconOk(const IconBits& icon) {
 std::vector<std::uint8_t> IconCacheEntryKey(std::u16string_view path, std::uint32_t index, int sizePx) {
   std::vector<std::uint8_t> key{model::kIconCacheKind,
                                  sizePx > kSmallIconMaxPx ? kIconCacheSizeLarge : kIconCacheSizeSmall};
-  const std::vector<std::uint8_t> pathBytes = model::TextBytes(path.substr(0, kIconCacheMaxPathBytes / 2));
+  const std::vector<std::uint8_t> pathBytes = Utf16ToBytes(path.substr(0, kIconCacheMaxPathBytes / 2));
   key.insert(key.end(), pathBytes.begin(), pathBytes.end());
   model::AppendU32LE(key, index);
   return key;

@@ -16,7 +16,7 @@ struct NoteHost {
   HINSTANCE instance = nullptr;
   Ku* database = nullptr;
   protect::ContentProtection* protection = nullptr;
-  std::mutex* appMutex = nullptr;  // guards NoteWindowList against the item operations
+  std::recursive_mutex* appMutex = nullptr;  // guards NoteWindowList against the item operations
   HWND mainWindow = nullptr;
   HWND managementDialog = nullptr;
   IDropTarget* dropTarget = nullptr;  // registered on every note window once dropping exists

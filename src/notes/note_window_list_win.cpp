@@ -21,9 +21,9 @@ std::vector<std::unique_ptr<KIzMTk>>& NoteWindowList() {
   return list;
 }
 
-std::unique_lock<std::mutex> LockAppMutex() {
-  std::mutex* m = Host().appMutex;
-  return m ? std::unique_lock<std::mutex>(*m) : std::unique_lock<std::mutex>();
+std::unique_lock<std::recursive_mutex> LockAppMutex() {
+  std::recursive_mutex* m = Host().appMutex;
+  return m ? std::unique_lock<std::recursive_mutex>(*m) : std::unique_lock<std::recursive_mutex>();
 }
 
 // Takes the entry out of the list and hands its ownership to the caller.

@@ -60,7 +60,7 @@ struct App {
   HMENU insertMenu = nullptr;
   HACCEL accelerators = nullptr;
   HANDLE instanceMutex = nullptr;
-  std::mutex appMutex;
+  std::recursive_mutex appMutex;  // model::AppMutex: re-entrant, as the sync hooks run under it
   UINT taskbarCreated = 0;
   HWND mainWindow = nullptr;
   HWND managementDialog = nullptr;

@@ -64,7 +64,7 @@ class NoteWindows : public ::testing::Test {
 
   testing::TempDir dir;
   Ku db;
-  std::mutex appMutex;
+  model::AppMutex appMutex;
   struct : model::ModelNotifier {
     void ShowMessage(std::u16string_view, std::u16string_view) override {}
   } notifier;

@@ -23,7 +23,7 @@ TEST(Reencrypt, EveryBodyStaysReadableUnderTheNewKeyAndOthersAreUntouched) {
   ASSERT_TRUE(protection.UnlockContent());
   NoMessages messages;
   model::ItemSyncHooks sync;
-  std::mutex appMutex;
+  model::AppMutex appMutex;
   model::ItemOperations ops(db, messages, sync, appMutex);
   const std::uint32_t note = model::CreateNote(db);
 

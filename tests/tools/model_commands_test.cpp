@@ -218,7 +218,7 @@ class TransferTest : public ModelCommandsTest {
     WithDb(ku, [&](vellumo::Ku& db) {
       RecordingNotifier notifier;
       model::ItemSyncHooks sync;
-      std::mutex mutex;
+      model::AppMutex mutex;
       model::ItemOperations ops(db, notifier, sync, mutex);
       ASSERT_EQ(model::CreateNote(db, u"工作"), 1u);
       ASSERT_EQ(ops.CreateItem(1, u"标题一", u"第一行\r\n第二行\t\"引号\"\\", false), 1u);

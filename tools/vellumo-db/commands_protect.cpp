@@ -166,7 +166,7 @@ int RunItemCreateSecret(CommandContext& context, CommandArgs args) {
 
   StderrMessages notifier(context.err);
   model::ItemSyncHooks sync;
-  std::mutex appMutex;
+  model::AppMutex appMutex;
   model::ItemOperations ops(db, notifier, sync, appMutex);
   const std::uint32_t id = ops.CreateItem(*note, *title, content, true);
   if (id == 0) return notifier.Shown() ? kExitError : ReportError(context, "the item could not be stored");
@@ -195,8 +195,8 @@ int RunItemReveal(CommandContext& context, CommandArgs args) {
   if (!unlock.Unlock(*key, false, &error)) return ReportError(context, error);
   const auto title = ReadValue(db, model::ItemFieldKey(*note, model::item_field::kTitle, *item));
   const auto content = ReadValue(db, model::ItemFieldKey(*note, model::item_field::kContent, *item));
-  context.out << EscapedForLine(model::TextFromBytes(title)) << '\t'
-              << EscapedForLine(unlock.ForShow(model::TextFromBytes(content))) << '\n';
+  context.out << EscapedForLine(Utf16FromBytes(title)) << '\t'
+              << EscapedForLine(unlock.ForShow(Utf16FromBytes(content))) << '\n';
   return kExitOk;
 }
 
