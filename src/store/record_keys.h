@@ -80,8 +80,8 @@ inline constexpr std::uint32_t kCustomColoursNote = 0;
 // Longest order entry: [03] + note + 10000 title bytes + [00] + mark + item.
 inline constexpr std::uint32_t kMaxTitleKeyBytes = 10000;
 inline constexpr std::uint32_t kMaxOrderKeyBytes = 1 + 4 + kMaxTitleKeyBytes + 1 + 1 + 4;
-// The shortest real entry has an empty title: 11 bytes.  Walks skip shorter
-// keys, which no writer makes.
+// The shortest entry a writer makes has an empty title: 11 bytes.  Walks
+// of the index skip keys of 8 bytes or fewer, which cannot end in an id.
 inline constexpr std::uint32_t kMinOrderEntryBytes = 9;
 
 // Fixed keys.
