@@ -9,9 +9,9 @@
 // writes the first record.
 #include <algorithm>
 #include <istream>
-#include <map>
 #include <ostream>
 #include <set>
+#include <span>
 
 #include "db_tool_internal.h"
 #include "json.h"
