@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
   if (opened != vellumo::OpenResult::Created && opened != vellumo::OpenResult::Opened) return 1;
   Quiet quiet;
   vellumo::model::ItemSyncHooks sync;
-  std::mutex appMutex;
+  vellumo::model::AppMutex appMutex;
   vellumo::model::ItemOperations ops(db, quiet, sync, appMutex);
   const int notes = std::atoi(argv[2]), items = std::atoi(argv[3]);
   std::u16string filler;

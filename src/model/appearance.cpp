@@ -38,9 +38,11 @@ void AppearanceBlock::Clamp() {
   clampU16(kIconSize, 0, 512);
   clampU16(kItemHeight, 8, 512);
   clampU16(kItemWidth, 8, 1024);
-  // Alpha uses the low byte only; 0 would make the window invisible.
-  SetU16(kFocusedAlpha, std::clamp<std::uint16_t>(static_cast<std::uint16_t>(U16(kFocusedAlpha) & 0xFF), 1, 255));
-  SetU16(kUnfocusedAlpha, std::clamp<std::uint16_t>(static_cast<std::uint16_t>(U16(kUnfocusedAlpha) & 0xFF), 1, 255));
+  // The window takes one byte of alpha, so the word is lowered to 255 rather
+  // than cut to its low byte (256 would be all but invisible); 0 would hide
+  // the window entirely.
+  clampU16(kFocusedAlpha, 1, 255);
+  clampU16(kUnfocusedAlpha, 1, 255);
   SetI16(kIconFontSize, std::clamp<std::int16_t>(I16(kIconFontSize), 4, 255));
 }
 
@@ -68,17 +70,21 @@ std::span<const AppearanceFieldInfo> AppearanceFields() {
 AppearanceBlock LegacyAppearance(Ku& db, std::uint32_t note) {
   using namespace note_field;
   using B = AppearanceBlock;
-  auto field = [&](std::uint8_t f) { return GetNoteU32(db, note, f, NoteFieldDefault(f)); };
+  // Saturated to the block's u16, so that an oversized legacy value is
+  // lowered to its maximum by the clamps instead of wrapping around.
+  auto field = [&](std::uint8_t f) {
+    return static_cast<std::uint16_t>(std::min<std::uint32_t>(GetNoteU32(db, note, f, NoteFieldDefault(f)), 0xFFFF));
+  };
   AppearanceBlock b;
   b.SetU16(B::kTitleBarHeight, field(kLegacyNoTitleBar) == 0 ? 18 : 0);
   b.SetU16(B::kIconMargin, 3);
-  b.SetU16(B::kIconSize, static_cast<std::uint16_t>(field(kLegacyIconSize)));
+  b.SetU16(B::kIconSize, field(kLegacyIconSize));
   b.SetU16(B::kLayoutFlags, static_cast<std::uint16_t>(layout_flag::kColumnMajor |
                                                          (field(kLegacyTextRight) ? layout_flag::kTextRight : 0)));
-  b.SetU16(B::kItemHeight, static_cast<std::uint16_t>(field(kLegacyItemHeight)));
-  b.SetU16(B::kItemWidth, static_cast<std::uint16_t>(field(kLegacyItemWidth)));
-  b.SetU16(B::kFocusedAlpha, static_cast<std::uint16_t>(field(kLegacyFocusedAlpha)));
-  b.SetU16(B::kUnfocusedAlpha, static_cast<std::uint16_t>(field(kLegacyUnfocusedAlpha)));
+  b.SetU16(B::kItemHeight, field(kLegacyItemHeight));
+  b.SetU16(B::kItemWidth, field(kLegacyItemWidth));
+  b.SetU16(B::kFocusedAlpha, field(kLegacyFocusedAlpha));
+  b.SetU16(B::kUnfocusedAlpha, field(kLegacyUnfocusedAlpha));
   std::uint32_t behaviour = 0;
   if (field(kLegacyPassLook)) behaviour |= behaviour_flag::kPassLookToChildren;
   if (field(kLegacyRefuseParentLook)) behaviour |= behaviour_flag::kRefuseParentLook;
@@ -115,12 +121,7 @@ AppearanceBlock LoadAppearance(Ku& db, std::uint32_t note, AppearanceSource* sou
 }
 
 namespace {
-Key SchemeKey(std::u16string_view name) {
-  Key k{kSchemeKind};
-  const auto bytes = TextBytes(name);
-  k.insert(k.end(), bytes.begin(), bytes.end());
-  return k;
-}
+Key SchemeKey(std::u16string_view name) { return record_keys::SchemeKey(Utf16ToBytes(name)); }
 bool SchemeNameOk(std::u16string_view name) { return !name.empty() && name.size() <= kMaxSchemeNameChars; }
 }  // namespace
 
@@ -146,14 +147,14 @@ namespace {
 int CollectScheme(const std::uint8_t* key, std::uint32_t length, const std::uint8_t*, void* context, Ku&) {
   if (key[0] != kSchemeKind) return 0;
   if (length == 1) return 1;
-  static_cast<std::vector<std::u16string>*>(context)->push_back(TextFromBytes(key + 1, length - 1));
+  static_cast<std::vector<std::u16string>*>(context)->push_back(Utf16FromBytes({key + 1, length - 1}));
   return 1;
 }
 }  // namespace
 
 std::vector<std::u16string> ListSchemes(Ku& db) {
   std::vector<std::u16string> names;
-  db.Scan(Key{kSchemeKind}, 1, 210, &CollectScheme, &names);
+  db.Scan(record_keys::kSchemePrefix, 1, 210, &CollectScheme, &names);
   return names;
 }
 

@@ -5,9 +5,11 @@
 // tell the sync engine about each change.
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "model/notes.h"
 #include "model/notifier.h"
 #include "store/ku.h"
 
@@ -30,21 +32,45 @@ inline constexpr char16_t kNoteMissingText[] = u"目标便利贴不存在或已�
 inline constexpr char16_t kNoteFullText[] = u"当前便利贴项目数量已达到最大限制！";
 inline constexpr char16_t kCreateFailedCaption[] = u"创建项目失败";
 
+// Guards the note window list and is held by UpdateItem and DeleteItem.  It
+// stands for a Win32 mutex, which its owner thread may take again: the sync
+// hooks run under it and may call back into the item operations.  It may be
+// held while database operations run, never the other way round.
+using AppMutex = std::recursive_mutex;
+
+// An item put back under its own id (import).
+struct ItemRecord {
+  std::uint32_t id = 0;
+  std::u16string title;
+  std::u16string content;
+  std::optional<std::uint32_t> iconIndex;
+  std::u16string iconPath;  // empty: none
+};
+
 class ItemOperations {
  public:
-  // appMutex guards the note windows too; it may be held while database
-  // operations run, never the other way round.
-  ItemOperations(Ku& db, ModelNotifier& notifier, ItemSyncHooks& sync, std::mutex& appMutex)
+  ItemOperations(Ku& db, ModelNotifier& notifier, ItemSyncHooks& sync, AppMutex& appMutex)
       : db_(db), notifier_(notifier), sync_(sync), appMutex_(appMutex) {}
 
   // New item id, 0 on failure.  Without a title the first 32 characters of
-  // the content stand in for it.
+  // the content stand in for it.  An encrypted content ("<k>"/"<K>") longer
+  // than the stored limit is refused: cut, its body would no longer be whole
+  // cipher blocks and could never be decrypted.
   std::uint32_t CreateItem(std::uint32_t note, std::u16string_view title, std::u16string_view content,
                            bool notifySync);
-  // 0 on success, 1 when the item does not exist.
+  // 0 on success, 1 when the item does not exist, 2 when an encrypted
+  // content is longer than the stored limit (nothing is changed).
+  // The sync hook runs under AppMutex.
   int UpdateItem(std::uint32_t note, std::uint32_t item, std::u16string_view title, std::u16string_view content);
-  // 0 when the item was deleted, 1 when it did not exist.
+  // 0 when the item was deleted, 1 when it did not exist.  With notifySync
+  // the hook is told either way, after AppMutex is released.
   int DeleteItem(std::uint32_t note, std::uint32_t item, bool notifySync);
+
+  // Puts an item back under its own id, with the bookkeeping of CreateItem:
+  // the marker claimed, ItemCount stepped within the item limit, the order
+  // entry written, and ItemIdCounter raised to the id so that it is never
+  // issued again.  The sync engine is not told: nothing changed for it.
+  RestoreResult RestoreItem(std::uint32_t note, const ItemRecord& item);
 
   // Dropping item `item` of note `from` on note `to`: a move, or a copy when
   // `copy` (Ctrl held).  Returns the new item id, 0 when nothing happened.
@@ -60,7 +86,7 @@ class ItemOperations {
   Ku& db_;
   ModelNotifier& notifier_;
   ItemSyncHooks& sync_;
-  std::mutex& appMutex_;
+  AppMutex& appMutex_;
 };
 
 }  // namespace vellumo::model

@@ -20,28 +20,26 @@ std::vector<std::uint8_t> OrderKey(std::uint32_t note, std::uint32_t item, std::
     }
     text.resize(cut);
   }
-  Key k = OrderPrefix(note);
+  std::vector<std::uint8_t> folded;
+  folded.reserve(text.size());
   std::size_t firstFolded = std::string::npos;
   for (std::size_t i = 0; i < text.size(); ++i) {
     auto c = static_cast<std::uint8_t>(text[i]);
     if (c > 0x80) {
       // A lead byte: its trail byte is not a letter of its own.
-      k.push_back(c);
-      if (i + 1 < text.size()) k.push_back(static_cast<std::uint8_t>(text[++i]));
+      folded.push_back(c);
+      if (i + 1 < text.size()) folded.push_back(static_cast<std::uint8_t>(text[++i]));
       continue;
     }
     if (c >= 'A' && c <= 'Z') {
       c = static_cast<std::uint8_t>(c + ('a' - 'A'));
       if (firstFolded == std::string::npos) firstFolded = i;
     }
-    k.push_back(c);
+    folded.push_back(c);
   }
-  k.push_back(0);
   std::uint8_t mark = 0;
   if (firstFolded != std::string::npos) mark = firstFolded > 254 ? 1 : static_cast<std::uint8_t>(255 - firstFolded);
-  k.push_back(mark);
-  AppendU32BE(k, item);
-  return k;
+  return record_keys::OrderEntryKey(note, folded, mark, item);
 }
 
 int SetOrderEntry(Ku& db, std::uint32_t note, std::uint32_t item, std::u16string_view title) {
@@ -59,40 +57,19 @@ namespace {
 std::u16string GetItemText(Ku& db, std::uint32_t note, std::uint32_t item, std::uint8_t field) {
   std::vector<std::uint8_t> v;
   (void)db.GetValue(ItemFieldKey(note, field, item), &v);
-  return TextFromBytes(v);
+  return Utf16FromBytes(v);
 }
 
 int PutItemText(Ku& db, std::uint32_t note, std::uint32_t item, std::uint8_t field, std::u16string_view text) {
-  const auto bytes = TextBytes(text);
+  const auto bytes = Utf16ToBytes(text);
   return db.Put(ItemFieldKey(note, field, item), bytes.empty() ? nullptr : bytes.data(),
                 static_cast<std::uint32_t>(bytes.size()));
-}
-
-struct StaleSearch {
-  std::uint32_t item;
-  Key found;
-};
-
-int FindOrderEntryOf(const std::uint8_t* key, std::uint32_t length, const std::uint8_t*, void* context, Ku&) {
-  auto* search = static_cast<StaleSearch*>(context);
-  if (length > 8 && LoadU32BE(key + length - 4) == search->item) {
-    search->found.assign(key, key + length);
-    return 0;
-  }
-  return 1;
 }
 
 }  // namespace
 
 std::u16string GetItemTitle(Ku& db, std::uint32_t note, std::uint32_t item) {
-  std::u16string title = GetItemText(db, note, item, item_field::kTitle);
-  if (title.empty()) {
-    // An entry left behind by an interrupted deletion would show a ghost.
-    StaleSearch search{item, {}};
-    db.Scan(OrderPrefix(note), 6, kMaxOrderKeyBytes + 5, &FindOrderEntryOf, &search);
-    if (!search.found.empty()) db.Erase(search.found, static_cast<std::uint32_t>(search.found.size()));
-  }
-  return title;
+  return GetItemText(db, note, item, item_field::kTitle);
 }
 
 std::u16string GetItemContent(Ku& db, std::uint32_t note, std::uint32_t item) {
@@ -153,24 +130,67 @@ struct Listing {
 
 int CollectItem(const std::uint8_t* key, std::uint32_t length, const std::uint8_t*, void* context, Ku&) {
   auto* l = static_cast<Listing*>(context);
-  if (length <= 8) return 1;
+  if (length < kMinOrderEntryBytes) return 1;
   if (l->seen++ < l->skip) return 1;
   if (l->taken == l->capacity) return 0;
-  l->ids[l->taken++] = LoadU32BE(key + length - 4);
+  l->ids[l->taken++] = OrderEntryItem({key, length});
+  return 1;
+}
+
+// Ku's lock is re-entrant, so the single operations inside still take it.
+class DatabaseLock {
+ public:
+  explicit DatabaseLock(Ku& db) : db_(db) { db_.Lock(); }
+  ~DatabaseLock() { db_.Unlock(); }
+  DatabaseLock(const DatabaseLock&) = delete;
+  DatabaseLock& operator=(const DatabaseLock&) = delete;
+
+ private:
+  Ku& db_;
+};
+
+int CollectOrderEntry(const std::uint8_t* key, std::uint32_t length, const std::uint8_t*, void* context, Ku&) {
+  if (length >= kMinOrderEntryBytes) static_cast<std::vector<Key>*>(context)->emplace_back(key, key + length);
   return 1;
 }
 }  // namespace
 
 std::uint32_t ListItems(Ku& db, std::uint32_t start, std::uint32_t* ids, std::uint32_t capacity, std::uint32_t note) {
   Listing l{start, ids, capacity};
-  const int finished = db.Scan(OrderPrefix(note), 6, kMaxOrderKeyBytes + 5, &CollectItem, &l);
-  if (finished == 1) {
-    // The walk reached the end: the true count is known.
-    const std::uint32_t total = l.seen;
-    if (total != GetNoteU32(db, note, note_field::kItemCount, 0))
-      (void)PutNoteU32(db, note, note_field::kItemCount, total);
-  }
+  db.Scan(OrderPrefix(note), 6, kMaxOrderKeyBytes + 5, &CollectItem, &l);
   return l.taken;
+}
+
+int RepairNote(Ku& db, std::uint32_t note, NoteRepairs* done) {
+  NoteRepairs repairs;
+  // One locked step, so that no single operation of another thread lands
+  // between the walk and the fixes.  CreateItem steps the count before it
+  // writes the order entry; a repair that falls between the two leaves the
+  // count one short, which the next repair corrects.
+  DatabaseLock lock(db);
+  std::vector<Key> entries;
+  db.Scan(OrderPrefix(note), 6, kMaxOrderKeyBytes + 5, &CollectOrderEntry, &entries);
+  std::uint32_t live = 0;
+  for (const Key& entry : entries) {
+    // An entry whose item has no title is what an interrupted deletion
+    // leaves behind; it would show as an empty cell.
+    std::uint32_t length = 0;
+    const std::uint32_t item = OrderEntryItem(entry);
+    if (db.Get(ItemFieldKey(note, item_field::kTitle, item), nullptr, &length) == 0 && length > 0) {
+      ++live;
+    } else if (db.Erase(entry, static_cast<std::uint32_t>(entry.size())) > 0) {
+      ++repairs.staleEntriesRemoved;
+    }
+  }
+  repairs.oldCount = GetNoteU32(db, note, note_field::kItemCount, 0);
+  repairs.newCount = live;
+  int rc = 0;
+  if (live != repairs.oldCount) {
+    rc = PutNoteU32(db, note, note_field::kItemCount, live);
+    repairs.countRewritten = rc == 0;
+  }
+  if (done) *done = repairs;
+  return rc;
 }
 
 std::vector<std::uint32_t> ListItems(Ku& db, std::uint32_t note) {
@@ -201,7 +221,7 @@ std::uint32_t IconSourceOfContent(std::u16string_view content, std::u16string* s
   if (starts(u"<open>") || starts(u"<OPEN>")) return icon_kind::kOpenNotes;
   if (starts(u"<cmd>")) return icon_kind::kCommand;
   if (starts(u"<v>")) return icon_kind::kPaste;
-  if (starts(u"<k>") || starts(u"<K>")) return icon_kind::kEncryptedKeys;
+  if (HasEncryptedTag(content)) return icon_kind::kEncryptedKeys;
   if (starts(u"<a>") || starts(u"<A>")) return icon_kind::kKeys;
   if (!starts(u"<run>")) return icon_kind::kPlain;
 

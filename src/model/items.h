@@ -18,6 +18,14 @@ inline constexpr std::uint8_t kTitle = 1, kContent = 2, kIconIndex = 3, kIconPat
 inline constexpr std::uint32_t kMaxItemsPerNote = 4096;
 inline constexpr std::size_t kMaxTitleChars = 5000;
 inline constexpr std::size_t kMaxStoredContentChars = 30784;
+
+// A content whose body is stored encrypted: it must never be cut.
+constexpr bool HasEncryptedTag(std::u16string_view content) {
+  return content.starts_with(u"<k>") || content.starts_with(u"<K>");
+}
+constexpr bool FitsStoredLimit(std::u16string_view content) {
+  return !HasEncryptedTag(content) || content.size() <= kMaxStoredContentChars;
+}
 inline constexpr std::size_t kMaxIconPathBytes = 2048;
 
 // The order key of an item: [03][note][folded ANSI title][00][case mark][item BE].
@@ -25,8 +33,7 @@ std::vector<std::uint8_t> OrderKey(std::uint32_t note, std::uint32_t item, std::
 [[nodiscard]] int SetOrderEntry(Ku& db, std::uint32_t note, std::uint32_t item, std::u16string_view title);
 void RemoveOrderEntry(Ku& db, std::uint32_t note, std::uint32_t item, std::u16string_view title);
 
-// The whole title; when the item has none, any order entry of the note that
-// still names the item is removed and the result is empty.
+// The whole title, empty when the item has none.
 std::u16string GetItemTitle(Ku& db, std::uint32_t note, std::uint32_t item);
 std::u16string GetItemContent(Ku& db, std::uint32_t note, std::uint32_t item);
 // Cuts the content to 30784 characters.
@@ -43,10 +50,24 @@ bool ItemExists(Ku& db, std::uint32_t note, std::uint32_t item);
 
 // Never more than 4096, whatever is stored.
 std::uint32_t ItemCount(Ku& db, std::uint32_t note);
-// Item ids in list order from position `start`; repairs a stored ItemCount
-// that disagrees with a walk that reached the end.
+// Item ids in list order from position `start`.  Reading only: a stale
+// entry is listed and a wrong count stays until RepairNote.
 std::uint32_t ListItems(Ku& db, std::uint32_t start, std::uint32_t* ids, std::uint32_t capacity, std::uint32_t note);
 std::vector<std::uint32_t> ListItems(Ku& db, std::uint32_t note);
+struct NoteRepairs {
+  std::uint32_t staleEntriesRemoved = 0;  // order entries of items without a title
+  bool countRewritten = false;
+  std::uint32_t oldCount = 0;  // ItemCount as stored (uncapped)
+  std::uint32_t newCount = 0;  // order entries left
+};
+// Removes the order entries of items that have no title and rewrites
+// ItemCount with the number of entries left.  The only model call besides
+// the item operations that writes on its own: readers never repair, so
+// this runs at a chosen moment (a note's first opening in a run, the
+// tool's check --repair).  0, or the store's code when the count could not
+// be written.
+[[nodiscard]] int RepairNote(Ku& db, std::uint32_t note, NoteRepairs* done = nullptr);
+
 // The next existing id after (step +1) or before (step -1) item b.
 std::uint32_t AdjacentItemId(Ku& db, std::uint32_t note, std::uint32_t b, int step);
 

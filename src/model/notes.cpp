@@ -7,35 +7,61 @@
 
 namespace vellumo::model {
 
-std::uint32_t NoteFieldDefault(std::uint8_t field) {
+std::span<const NoteFieldInfo> NoteFields() {
   using namespace note_field;
-  switch (field) {
-    case kLegacyPassLook:
-    case kLegacyTextRight:
-      return 1;
-    case kLegacyItemWidth:
-      return 160;
-    case kLegacyItemHeight:
-      return 22;
-    case kLegacyIconSize:
-      return 16;
-    case kWindowWidth:
-      return 130;
-    case kWindowHeight:
-      return 180;
-    case kLegacyFocusedAlpha:
-    case kLegacyUnfocusedAlpha:
-      return 255;
-    default:
-      return 0;
-  }
+  using I = NoteFieldInfo;
+  static constexpr NoteFieldInfo kFields[] = {
+      {kLegacyNoTitleBar, "LegacyNoTitleBar", I::U32, 0, false, false},
+      {kLegacyNoIconText, "LegacyNoIconText", I::U32, 0, false, false},
+      {kLegacyPassLook, "LegacyPassLook", I::U32, 1, false, false},
+      {kLegacyItemWidth, "LegacyItemWidth", I::U32, 160, false, false},
+      {kLegacyItemHeight, "LegacyItemHeight", I::U32, 22, false, false},
+      {kLegacyIconSize, "LegacyIconSize", I::U32, 16, false, false},
+      {kLegacyTextRight, "LegacyTextRight", I::U32, 1, false, false},
+      {kWindowX, "WindowX", I::U32, 0, false, false},
+      {kWindowY, "WindowY", I::U32, 0, false, false},
+      {kWindowWidth, "WindowWidth", I::U32, 130, false, false},
+      {kWindowHeight, "WindowHeight", I::U32, 180, false, false},
+      {kHotkey, "Hotkey", I::U32, 0, false, false},
+      {kLegacyFocusedAlpha, "LegacyFocusedAlpha", I::U32, 255, false, false},
+      {kLegacyUnfocusedAlpha, "LegacyUnfocusedAlpha", I::U32, 255, false, false},
+      {kItemIdCounter, "ItemIdCounter", I::U32, 0, false, false},
+      {kItemCount, "ItemCount", I::U32, 0, false, true},
+      {kScrollPosition, "ScrollPosition", I::U32, 0, false, false},
+      {kLegacyRefuseParentLook, "LegacyRefuseParentLook", I::U32, 0, false, false},
+      {kSyncId, "SyncId", I::Text, 0, false, false},
+      {kSyncPassword, "SyncPassword", I::Text, 0, false, false},
+      {kLegacyRememberPosition, "LegacyRememberPosition", I::U32, 0, false, false},
+      {kLegacyNoAutoClose, "LegacyNoAutoClose", I::U32, 0, false, false},
+      {kOwnAppearance, "OwnAppearance", I::Block, 0, false, false},
+      {kCustomColours, "CustomColours", I::Block, 0, true, false},
+      {kSchemeName, "SchemeName", I::Text, 0, false, false},
+  };
+  return kFields;
+}
+
+const NoteFieldInfo* FindNoteField(std::uint8_t field) {
+  for (const NoteFieldInfo& info : NoteFields())
+    if (info.field == field) return &info;
+  return nullptr;
+}
+
+const NoteFieldInfo* FindNoteField(std::u16string_view name) {
+  for (const NoteFieldInfo& info : NoteFields())
+    if (std::equal(name.begin(), name.end(), info.name.begin(), info.name.end(),
+                   [](char16_t a, char b) { return a == static_cast<unsigned char>(b); }))
+      return &info;
+  return nullptr;
+}
+
+std::uint32_t NoteFieldDefault(std::uint8_t field) {
+  const NoteFieldInfo* info = FindNoteField(field);
+  return info ? info->defaultValue : 0;
 }
 
 bool IsU32NoteField(std::uint8_t field) {
-  using namespace note_field;
-  return (field >= kLegacyNoTitleBar && field <= kLegacyTextRight) ||
-         (field >= kWindowX && field <= kLegacyRefuseParentLook) || field == kLegacyRememberPosition ||
-         field == kLegacyNoAutoClose;
+  const NoteFieldInfo* info = FindNoteField(field);
+  return info && info->type == NoteFieldInfo::U32;
 }
 
 bool trigger::Opens(std::uint32_t flags, unsigned event, bool shift, bool ctrl, bool alt) {
@@ -80,11 +106,11 @@ std::vector<std::uint8_t> GetNoteValue(Ku& db, std::uint32_t note, std::uint8_t 
 }
 
 std::u16string GetNoteText(Ku& db, std::uint32_t note, std::uint8_t field) {
-  return TextFromBytes(GetNoteValue(db, note, field));
+  return Utf16FromBytes(GetNoteValue(db, note, field));
 }
 
 int PutNoteText(Ku& db, std::uint32_t note, std::uint8_t field, std::u16string_view text) {
-  const auto bytes = TextBytes(text);
+  const auto bytes = Utf16ToBytes(text);
   return db.Put(NoteFieldKey(note, field), bytes.data(), static_cast<std::uint32_t>(bytes.size()));
 }
 
@@ -103,7 +129,7 @@ std::uint32_t CreateNote(Ku& db, std::u16string_view name) {
   const std::uint32_t id = LoadU32LE(step);
   if (id == 0) return 0;
   const std::u16string text = name.empty() ? DefaultNoteName(id) : std::u16string(name.substr(0, kMaxNoteNameChars));
-  const auto bytes = TextBytes(text);
+  const auto bytes = Utf16ToBytes(text);
   if (db.Put(NoteMetaKey(kMetaName, id), bytes.data(), static_cast<std::uint32_t>(bytes.size())) != 0) return 0;
   return id;
 }
@@ -111,7 +137,7 @@ std::uint32_t CreateNote(Ku& db, std::u16string_view name) {
 std::u16string GetNoteName(Ku& db, std::uint32_t note) {
   std::vector<std::uint8_t> v;
   if (db.GetValue(NoteMetaKey(kMetaName, note), &v) != 0) return {};
-  return TextFromBytes(v);
+  return Utf16FromBytes(v);
 }
 
 std::u16string GetNoteDisplayName(Ku& db, std::uint32_t note) {
@@ -128,7 +154,7 @@ bool IsHiddenNoteName(std::u16string_view name) { return !name.empty() && name.f
 
 int RenameNote(Ku& db, std::uint32_t note, std::u16string_view name) {
   if (name.empty()) return 0;
-  const auto bytes = TextBytes(name.substr(0, kMaxNoteNameChars));
+  const auto bytes = Utf16ToBytes(name.substr(0, kMaxNoteNameChars));
   return db.Put(NoteMetaKey(kMetaName, note), bytes.data(), static_cast<std::uint32_t>(bytes.size()));
 }
 
@@ -165,6 +191,51 @@ int PutNoteTriggers(Ku& db, std::uint32_t note, std::uint32_t flags) {
   std::uint8_t raw[4];
   StoreU32LE(raw, flags);
   return db.Put(NoteMetaKey(kMetaTriggers, note), raw, 4);
+}
+
+int ReserveNoteIds(Ku& db, std::uint32_t highest) {
+  if (highest == 0) return 0;
+  std::uint8_t raw[4];
+  std::uint32_t length = sizeof raw;
+  if (db.Get(NoteIdCounterKey(), raw, &length) == 0 && length == 4 && LoadU32LE(raw) >= highest) return 0;
+  StoreU32LE(raw, highest);
+  return db.Put(NoteIdCounterKey(), raw, 4);
+}
+
+RestoreResult RestoreNote(Ku& db, const NoteRecord& note) {
+  if (note.id == 0 || note.id == kDefaultSchemeNote) return {RestoreStatus::BadNoteId};
+  if (note.name.empty() || note.name.size() > kMaxNoteNameChars) return {RestoreStatus::BadName};
+  auto fieldOk = [](std::uint8_t field, NoteFieldInfo::Type type) {
+    const NoteFieldInfo* info = FindNoteField(field);
+    return info && info->type == type && !info->global && !info->derived;
+  };
+  for (const auto& [field, value] : note.numbers)
+    if (!fieldOk(field, NoteFieldInfo::U32)) return {RestoreStatus::BadField};
+  for (const auto& [field, text] : note.texts)
+    if (!fieldOk(field, NoteFieldInfo::Text)) return {RestoreStatus::BadField};
+  for (const auto& [field, bytes] : note.blocks)
+    if (!fieldOk(field, NoteFieldInfo::Block)) return {RestoreStatus::BadField};
+  if (NoteExists(db, note.id)) return {RestoreStatus::NoteExists};
+
+  if (const int rc = ReserveNoteIds(db, note.id); rc != 0) return {RestoreStatus::StoreFailed, rc};
+  // The name last: a note exists from its name on, so a failure half way
+  // leaves records of no note rather than a note missing settings.
+  for (const auto& [field, value] : note.numbers)
+    if (const int rc = PutNoteU32(db, note.id, field, value); rc != 0) return {RestoreStatus::StoreFailed, rc};
+  for (const auto& [field, text] : note.texts)
+    if (!text.empty())
+      if (const int rc = PutNoteText(db, note.id, field, text); rc != 0) return {RestoreStatus::StoreFailed, rc};
+  for (const auto& [field, bytes] : note.blocks)
+    if (!bytes.empty())
+      if (const int rc = db.Put(NoteFieldKey(note.id, field), bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+          rc != 0)
+        return {RestoreStatus::StoreFailed, rc};
+  if (const int rc = PutNoteTriggers(db, note.id, note.triggers); rc != 0) return {RestoreStatus::StoreFailed, rc};
+  const auto name = Utf16ToBytes(note.name);
+  if (const int rc = db.Put(NoteMetaKey(kMetaName, note.id), name.data(), static_cast<std::uint32_t>(name.size()));
+      rc != 0)
+    return {RestoreStatus::StoreFailed, rc};
+  return {};
 }
 
 void DeleteNote(Ku& db, std::uint32_t note) {

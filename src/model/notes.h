@@ -2,6 +2,8 @@
 // Notes: their fields, names, trigger flags, life and deletion.  Readers
 // return defaults on any failure; callers treat an absent record as absent.
 #include <cstdint>
+#include <map>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +22,25 @@ inline constexpr std::uint8_t kLegacyNoTitleBar = 1, kLegacyNoIconText = 2, kLeg
                               kSyncPassword = 21, kLegacyRememberPosition = 24, kLegacyNoAutoClose = 25,
                               kOwnAppearance = 34, kCustomColours = 35, kSchemeName = 36;
 }  // namespace note_field
+
+// Every note field: its number, its name, how it is stored and, for u32
+// fields, the value an absent or malformed record reads as.
+struct NoteFieldInfo {
+  enum Type { U32, Text, Block };
+  std::uint8_t field;
+  std::string_view name;
+  Type type;
+  std::uint32_t defaultValue;
+  // Held by the pseudo-notes only (the custom colours).
+  bool global;
+  // Kept by the item operations from the items themselves (the item count);
+  // never set from outside.
+  bool derived;
+};
+// In field order.
+std::span<const NoteFieldInfo> NoteFields();
+const NoteFieldInfo* FindNoteField(std::uint8_t field);
+const NoteFieldInfo* FindNoteField(std::u16string_view name);
 
 // Defaults of the u32 fields, for readers that do not pass their own.
 std::uint32_t NoteFieldDefault(std::uint8_t field);
@@ -70,6 +91,46 @@ std::vector<std::uint32_t> ListNotes(Ku& db);
 std::uint32_t GetNoteTriggers(Ku& db, std::uint32_t note);
 // All-clear flags erase the record.
 [[nodiscard]] int PutNoteTriggers(Ku& db, std::uint32_t note, std::uint32_t flags);
+
+enum class RestoreStatus {
+  Ok,
+  BadNoteId,      // 0 and 0xFFFFFFFF hold global settings
+  NoteExists,     // RestoreNote: the id is taken
+  NoteMissing,    // RestoreItem: the note has no name
+  BadName,        // empty, or longer than kMaxNoteNameChars
+  BadField,       // not a note field, a field of the wrong type, or a derived one
+  BadItemId,      // item id 0
+  ItemExists,     // the item's marker is already claimed
+  NoteFull,       // the note holds kMaxItemsPerNote items
+  NoTitle,        // an item without a title counts as missing
+  IconPathTooLong,
+  StoreFailed,    // storeCode says which operation failed
+};
+struct [[nodiscard]] RestoreResult {
+  RestoreStatus status = RestoreStatus::Ok;
+  int storeCode = 0;
+  bool ok() const { return status == RestoreStatus::Ok; }
+};
+
+// Raises NoteIdCounter to at least `highest`, never lowers it, so that
+// CreateNote does not issue ids that are about to be restored.
+[[nodiscard]] int ReserveNoteIds(Ku& db, std::uint32_t highest);
+
+// A note with everything it carries besides its items, under its own id
+// (import).  Fields are keyed by number; their types come from NoteFields().
+struct NoteRecord {
+  std::uint32_t id = 0;
+  std::u16string name;
+  std::map<std::uint8_t, std::uint32_t> numbers;
+  std::map<std::uint8_t, std::u16string> texts;
+  std::map<std::uint8_t, std::vector<std::uint8_t>> blocks;
+  std::uint32_t triggers = 0;
+};
+// Refuses an id that exists or belongs to a pseudo-note, and fields that are
+// global, derived or of another type; raises NoteIdCounter to the id first,
+// so that CreateNote never issues it.  The items follow with
+// ItemOperations::RestoreItem.
+RestoreResult RestoreNote(Ku& db, const NoteRecord& note);
 
 void DeleteNote(Ku& db, std::uint32_t note);
 void ClearNote(Ku& db, std::uint32_t note);

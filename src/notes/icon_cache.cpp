@@ -62,12 +62,9 @@ bool IconOk(const IconBits& icon) {
 }  // namespace
 
 std::vector<std::uint8_t> IconCacheEntryKey(std::u16string_view path, std::uint32_t index, int sizePx) {
-  std::vector<std::uint8_t> key{model::kIconCacheKind,
-                                 sizePx > kSmallIconMaxPx ? kIconCacheSizeLarge : kIconCacheSizeSmall};
-  const std::vector<std::uint8_t> pathBytes = model::TextBytes(path.substr(0, kIconCacheMaxPathBytes / 2));
-  key.insert(key.end(), pathBytes.begin(), pathBytes.end());
-  model::AppendU32LE(key, index);
-  return key;
+  const std::vector<std::uint8_t> pathBytes = Utf16ToBytes(path.substr(0, kIconCacheMaxPathBytes / 2));
+  return record_keys::IconCacheKey(
+      sizePx > kSmallIconMaxPx ? record_keys::kIconCacheLarge : record_keys::kIconCacheSmall, pathBytes, index);
 }
 
 std::optional<std::vector<std::uint8_t>> SerializeIcon(const IconBits& icon) {
@@ -111,8 +108,7 @@ CachedIcon ParseIconCacheValue(std::span<const std::uint8_t> value) {
 }
 
 std::uint32_t ClearIconCache(Ku& db) {
-  const std::uint8_t prefix[] = {model::kIconCacheKind};
-  return db.Erase(prefix, kIconCacheMaxKeyBytes);
+  return db.Erase(record_keys::kIconCachePrefix, kIconCacheMaxKeyBytes);
 }
 
 }  // namespace vellumo::notes

@@ -48,19 +48,18 @@
 
 #include "model/items.h"
 #include "store/ku.h"
+#include "store/record_keys.h"
 
 namespace vellumo::notes {
 
 // The icon kind that asks the shell for the icon of a file or file type.
 inline constexpr std::uint32_t ShellIconIndex = model::icon_kind::kFromFile;
 
-inline constexpr std::uint8_t kIconCacheSizeSmall = 0;
-inline constexpr std::uint8_t kIconCacheSizeLarge = 1;
 // Sizes up to this many pixels use small icons and the small cache records.
 inline constexpr int kSmallIconMaxPx = 26;
 inline constexpr std::size_t kIconCacheMaxPathBytes = 2000;
 // Every cache key is shorter than this; clearing erases keys up to it.
-inline constexpr std::uint32_t kIconCacheMaxKeyBytes = 2048;
+inline constexpr std::uint32_t kIconCacheMaxKeyBytes = record_keys::kMaxIconCacheKeyBytes;
 inline constexpr std::size_t kBitmapHeaderBytes = 24;
 inline constexpr std::size_t kIconValueHeaderBytes = 2 * kBitmapHeaderBytes + 4;
 inline constexpr std::size_t kIconValueMaxBytes = 64512;

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <vector>
 
+#include "model/items.h"
 #include "notes/note_open_probe.h"
 #include "notes/note_window.h"
 #include "notes/program_context.h"
@@ -35,6 +36,10 @@ std::int64_t OpenWith(ProgramContext& context, std::uint32_t note, const model::
   auto& list = context.noteWindows.Windows();
   if (list.size() >= kMaxNoteWindows) return -1;
   CloseNoteWindows(context, note);
+  // Drawing only reads; what an interrupted writer left (a count that does
+  // not match, order entries of items without a title) is mended here, once
+  // a run, before the note is first shown.
+  if (context.database && context.noteWindows.FirstOpening(note)) (void)model::RepairNote(*context.database, note);
   KIzMTk* window = nullptr;
   {
     std::lock_guard lock(context.appMutex);

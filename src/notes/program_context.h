@@ -9,6 +9,7 @@
 
 #include <mutex>
 
+#include "model/item_operations.h"
 #include "notes/item_tooltip.h"
 #include "notes/note_shared.h"
 #include "notes/note_window_list.h"
@@ -27,7 +28,7 @@ struct ProgramContext {
   protect::ContentProtection* protection = nullptr;
   // AppMutex: guards NoteWindowList against the item operations of every
   // thread; re-entrant on one thread, as the Win32 mutex it stands for.
-  std::recursive_mutex appMutex;
+  model::AppMutex appMutex;
   HWND mainWindow = nullptr;
   HWND managementDialog = nullptr;
   IDropTarget* dropTarget = nullptr;  // registered on every note window once dropping exists

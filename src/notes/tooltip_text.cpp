@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "protect/secret_content.h"
+
 namespace vellumo::notes {
 
 std::u16string ComposeTooltipText(std::u16string_view title, std::u16string_view content) {
@@ -10,9 +12,9 @@ std::u16string ComposeTooltipText(std::u16string_view title, std::u16string_view
   std::u16string text(title.substr(0, kTooltipTitleChars));
   if (content.empty()) return text;
 
-  if (content.starts_with(u"<k>") || content.starts_with(u"<K>")) {
+  if (protect::HasSecretTag(content)) {
     // The body of an encrypted sequence is never shown, not even encrypted.
-    content = content.substr(0, 3);
+    content = content.substr(0, protect::kSecretTagUnits);
   } else {
     content = content.substr(0, kTooltipContentReadChars);
     std::size_t returns = 0;

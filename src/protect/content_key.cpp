@@ -8,13 +8,14 @@
 #include "protect/stretch_block.h"
 #include "protect/wipe_guard.h"
 #include "store/ku.h"
+#include "store/record_keys.h"
 
 namespace vellumo::protect {
 namespace {
 
 constexpr std::size_t kBlockBytes = 16;
 constexpr std::size_t kPasswordBlockBytes = 512;
-constexpr std::uint8_t kRecordKeyBytes[] = {kPasswordRecordKey};
+constexpr auto& kRecordKeyBytes = record_keys::kPasswordKey;
 
 // Every key, IV and slot key comes from the system's generator; a failure
 // there is reported rather than papered over with weaker bytes.

@@ -37,7 +37,6 @@ namespace vellumo::protect {
 using ContentKey = std::array<std::uint8_t, 32>;
 using PasswordKey = std::array<std::uint8_t, 32>;
 
-inline constexpr std::uint8_t kPasswordRecordKey = 6;
 inline constexpr std::size_t kPasswordRecordBytes = 64;
 // Longest body DecryptContent accepts, in bytes.
 inline constexpr std::size_t kMaxContentBytes = 0x20000;

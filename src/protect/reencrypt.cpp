@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/utf16_bytes.h"
 #include "model/items.h"
 #include "model/notes.h"
 #include "model/records.h"
@@ -18,7 +19,7 @@ std::uint32_t ReencryptNoteItems(Ku& database, const ContentProtection& current,
   for (const std::uint32_t item : model::ListItems(database, note)) {
     const std::u16string content = model::GetItemContent(database, note, item);
     if (!IsSecretContent(content)) continue;
-    std::vector<std::uint8_t> plain = current.DecryptContent(model::TextBytes(SecretBody(content)));
+    std::vector<std::uint8_t> plain = current.DecryptContent(Utf16ToBytes(SecretBody(content)));
     WipeGuard wipePlain(plain);
     if (plain.empty()) continue;
     // The padding stays part of the body, so the body keeps its length and

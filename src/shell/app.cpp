@@ -107,7 +107,7 @@ bool Initialise(App& app, HINSTANCE instance) {
   }
   context.database = app.database.get();
   app.protection = std::make_unique<protect::ContentProtection>(*app.database);
-  (void)app.protection->UnlockContent();
+  (void)app.protection->UnlockAtStart();
   context.protection = app.protection.get();
 
   if (HWND dialog = CreateManagementDialog(app, context.mainWindow)) {

@@ -131,6 +131,8 @@ void TrayRemove(App& app);
 void TraySetIcon(App& app, HICON icon);
 void ShowAboutDialog(App& app, HWND owner);
 void ShowBackupDirectoryDialog(App& app, HWND owner);
+// The directory automatic backups go to; empty when none is set.
+std::wstring StoredBackupDirectory(Ku* database);
 std::wstring Wide(std::u16string_view text);
 
 }  // namespace vellumo::shell

@@ -6,26 +6,23 @@
 #include <vector>
 
 #include "resources/resource.h"
+#include "platform/utf16_bytes.h"
 #include "platform/window_base.h"
 #include "shell/app.h"
+#include "store/record_keys.h"
 
 namespace vellumo::shell {
 
-namespace {
-
-const std::uint8_t kBackupDirectoryKey[] = {0x08, 0x02};
-
-std::wstring StoredDirectory(Ku* database) {
+std::wstring StoredBackupDirectory(Ku* database) {
   std::vector<std::uint8_t> value;
-  std::wstring text;
-  if (!database || database->GetValue(kBackupDirectoryKey, &value) != 0) return text;
-  for (std::size_t i = 0; i + 1 < value.size() && i < 2000; i += 2) {
-    const auto c = static_cast<wchar_t>(value[i] | value[i + 1] << 8);
-    if (c == 0) break;
-    text.push_back(c);
-  }
-  return text;
+  if (!database || database->GetValue(record_keys::kBackupDirectoryKey, &value) != 0) return {};
+  // At most 2000 bytes are read; the stored text ends with a zero unit.
+  if (value.size() > 2000) value.resize(2000);
+  const std::u16string text = Utf16FromBytes(value);
+  return Wide(std::u16string_view(text).substr(0, text.find(u'\0')));
 }
+
+namespace {
 
 bool StoreDirectory(App& app, HWND dialog) {
   wchar_t text[1001] = {};
@@ -40,15 +37,13 @@ bool StoreDirectory(App& app, HWND dialog) {
       return false;
     }
   }
+  // Stored with its terminating zero; an empty text removes the setting.
   std::vector<std::uint8_t> value;
-  for (wchar_t c : directory) {
-    value.push_back(static_cast<std::uint8_t>(c & 0xFF));
-    value.push_back(static_cast<std::uint8_t>(c >> 8));
-  }
-  if (!value.empty()) value.insert(value.end(), {0, 0});
+  if (!directory.empty())
+    value = Utf16ToBytes(std::u16string(directory.begin(), directory.end()) + std::u16string(1, u'\0'));
   if (!app.database) return true;
-  (void)app.database->Put(kBackupDirectoryKey, value.empty() ? nullptr : value.data(),
-                               static_cast<std::uint32_t>(value.size()));
+  (void)app.database->Put(record_keys::kBackupDirectoryKey, value.empty() ? nullptr : value.data(),
+                          static_cast<std::uint32_t>(value.size()));
   return true;
 }
 
@@ -66,7 +61,7 @@ INT_PTR BackupDirectoryDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM
   HWND dialog = hwnd;
   switch (message) {
     case WM_INITDIALOG:
-      ::SetDlgItemTextW(dialog, IDC_BACKUP_DIRECTORY_EDIT, StoredDirectory(app_.database.get()).c_str());
+      ::SetDlgItemTextW(dialog, IDC_BACKUP_DIRECTORY_EDIT, StoredBackupDirectory(app_.database.get()).c_str());
       return TRUE;
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK) {

@@ -18,7 +18,6 @@ namespace vellumo::shell {
 namespace {
 
 constexpr UINT_PTR kShellTimer = 0;
-const std::uint8_t kBackupDirectoryKey[] = {0x08, 0x02};
 
 // For start-up measurements: the milliseconds from process creation to the
 // first tick go to the file VELLUMO_FIRST_TICK_FILE names, when it is set.
@@ -115,14 +114,7 @@ void MainWindow::CompactNow() {
 }
 
 void MainWindow::BrowseBackups() {
-  std::vector<std::uint8_t> value;
-  if (app_.database) (void)app_.database->GetValue(kBackupDirectoryKey, &value);
-  std::wstring directory;
-  for (std::size_t i = 0; i + 1 < value.size() && directory.size() < 1000; i += 2) {
-    const wchar_t c = static_cast<wchar_t>(value[i] | value[i + 1] << 8);
-    if (c == 0) break;
-    directory.push_back(c);
-  }
+  const std::wstring directory = StoredBackupDirectory(app_.database.get());
   if (directory.empty()) {
     (void)Ask(app_, hwnd, L"没有设置备份目录，可以在维护菜单里面设置。", L"提示", MB_OK);
     return;

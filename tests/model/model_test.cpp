@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 #include <thread>
 
@@ -48,7 +49,7 @@ struct ModelDb {
   Ku db;
   RecordingNotifier notifier;
   RecordingSync sync;
-  std::mutex appMutex;
+  AppMutex appMutex;
   ItemOperations ops{db, notifier, sync, appMutex};
   ModelDb() { EXPECT_EQ(db.OpenFiles(dir / "m.ku", dir / "m.hs"), OpenResult::Created); }
   void ExpectCheckPasses() {
@@ -59,6 +60,23 @@ struct ModelDb {
     std::vector<std::u16string> t;
     for (std::uint32_t id : ListItems(db, note)) t.push_back(GetItemTitle(db, note, id));
     return t;
+  }
+  // Every key with its value, in key order: two equal snapshots mean that
+  // nothing was written in between.
+  std::vector<std::pair<Key, std::vector<std::uint8_t>>> Snapshot() {
+    std::vector<Key> keys;
+    auto cb = [](const std::uint8_t* key, std::uint32_t length, const std::uint8_t*, void* c, Ku&) -> int {
+      static_cast<std::vector<Key>*>(c)->emplace_back(key, key + length);
+      return 1;
+    };
+    db.Scan(Key{0}, 1, 16384, cb, &keys);
+    std::vector<std::pair<Key, std::vector<std::uint8_t>>> all;
+    for (Key& k : keys) {
+      std::vector<std::uint8_t> v;
+      EXPECT_EQ(db.GetValue(k, &v), 0);
+      all.emplace_back(std::move(k), std::move(v));
+    }
+    return all;
   }
   std::size_t CountKeys(const Key& prefix, std::uint32_t maxLength) {
     std::size_t n = 0;
@@ -214,10 +232,12 @@ TEST(Items, LimitsMarkersAndCountRepair) {
   EXPECT_EQ(GetItemTitle(m.db, note, b), fifty.substr(0, 32));
   EXPECT_EQ(m.ops.CreateItem(note, u"", u"", false), 0u);
 
-  // A stale marker for id 7 while the counter is 6: the next item gets 8.
+  // A stale marker for id 7 while the counter is 6: the next item gets 8,
+  // also after a repair (the marker keeps id 7 retired).
   ASSERT_EQ(PutNoteU32(m.db, note, note_field::kItemIdCounter, 6), 0);
   const std::uint8_t zero = 0;
   ASSERT_EQ(m.db.Put(ItemMarkerKey(note, 7), &zero, 1), 0);
+  ASSERT_EQ(RepairNote(m.db, note), 0);
   EXPECT_EQ(m.ops.CreateItem(note, u"after", u"c", false), 8u);
 
   ClearNote(m.db, note);
@@ -226,7 +246,14 @@ TEST(Items, LimitsMarkersAndCountRepair) {
   ASSERT_EQ(PutNoteU32(m.db, note, note_field::kItemCount, 13), 0);
   std::uint32_t ids[5];
   EXPECT_EQ(ListItems(m.db, 10, ids, 5, note), 2u);
+  EXPECT_EQ(GetNoteU32(m.db, note, note_field::kItemCount, 0), 13u) << "listing does not repair";
+  NoteRepairs done;
+  ASSERT_EQ(RepairNote(m.db, note, &done), 0);
   EXPECT_EQ(GetNoteU32(m.db, note, note_field::kItemCount, 0), 12u) << "the count is repaired";
+  EXPECT_TRUE(done.countRewritten);
+  EXPECT_EQ(done.oldCount, 13u);
+  EXPECT_EQ(done.newCount, 12u);
+  EXPECT_EQ(done.staleEntriesRemoved, 0u);
 
   // The 4096-item limit.
   ASSERT_EQ(PutNoteU32(m.db, note, note_field::kItemCount, 4096), 0);
@@ -258,7 +285,7 @@ TEST(Items, UpdateMovesOnlyOnATitleChangeAndDeleteIsIdempotent) {
   EXPECT_EQ(ItemCount(m.db, note), 1u) << "a second delete changes nothing";
   EXPECT_EQ(ListItems(m.db, note), (std::vector<std::uint32_t>{b}));
   EXPECT_EQ(m.sync.events, (std::vector<std::string>{"created 1/1", "created 1/2", "updated 1/2", "updated 1/2",
-                                                     "deleted 1"}));
+                                                     "deleted 1", "deleted 1"}));
   m.ExpectCheckPasses();
 }
 
@@ -344,6 +371,30 @@ TEST(Items, CopyMoveAndLinks) {
   EXPECT_EQ(GetItemContent(m.db, b, opener), u"<open>3");
 }
 
+TEST(Items, EncryptedContentsAreNeverCut) {
+  // A "<k>" body is whole cipher blocks; any cut makes it undecryptable, so
+  // the operations refuse what would be cut and carry the rest whole.
+  ModelDb m;
+  const std::uint32_t a = CreateNote(m.db, u"源");
+  const std::uint32_t b = CreateNote(m.db, u"目标");
+  const std::u16string longest = u"<k>" + std::u16string(kMaxStoredContentChars - 3, u'\x1234');
+  const std::u16string tooLong = longest + u"\x5678";
+  EXPECT_EQ(m.ops.CreateItem(a, u"长", tooLong, false), 0u);
+  EXPECT_EQ(ItemCount(m.db, a), 0u);
+  const std::uint32_t item = m.ops.CreateItem(a, u"长", longest, false);
+  ASSERT_NE(item, 0u);
+  EXPECT_EQ(m.ops.UpdateItem(a, item, u"长", tooLong), 2);
+  EXPECT_EQ(GetItemContent(m.db, a, item), longest);
+
+  const std::uint32_t moved = m.ops.CopyOrMoveItem(a, item, b, false);
+  ASSERT_NE(moved, 0u);
+  EXPECT_EQ(GetItemContent(m.db, b, moved), longest) << "moving cut the encrypted body";
+  // A plain content is still cut on the way, as before.
+  const std::uint32_t plain = m.ops.CreateItem(a, u"文", std::u16string(31000, u'x'), false);
+  const std::uint32_t copied = m.ops.CopyOrMoveItem(a, plain, b, true);
+  EXPECT_EQ(GetItemContent(m.db, b, copied).size(), 30752u);
+}
+
 TEST(Items, IconSources) {
   struct Case {
     std::u16string content;
@@ -386,14 +437,53 @@ TEST(Items, IconSources) {
   EXPECT_EQ(PutItemIconPath(m.db, note, item, std::u16string(1024, u'p')), 0) << "exactly 2048 bytes";
 }
 
-TEST(Items, StaleOrderEntryIsRemovedWhenTheTitleIsMissing) {
+// What a window, the tooltip and the management list read must leave the
+// database as it was, even when the note needs repairs; RepairNote then
+// makes them, once.
+TEST(Items, ReadsNeverWriteAndRepairNoteFixesWhatTheyLeave) {
   ModelDb m;
   const std::uint32_t note = CreateNote(m.db);
-  const std::uint32_t item = m.ops.CreateItem(note, u"ghost", u"c", false);
-  ASSERT_EQ(m.db.Put(ItemFieldKey(note, item_field::kTitle, item), nullptr, 0), 0);
-  EXPECT_EQ(ListItems(m.db, note).size(), 1u);
-  EXPECT_TRUE(GetItemTitle(m.db, note, item).empty());
-  EXPECT_TRUE(ListItems(m.db, note).empty());
+  std::vector<std::uint32_t> made;
+  for (const char16_t* t : {u"a", u"b", u"ghost", u"c"}) made.push_back(m.ops.CreateItem(note, t, u"<cmd>x", false));
+  const std::uint32_t ghost = made[2];
+  // An interrupted deletion: the title is gone, the order entry stays.
+  ASSERT_EQ(m.db.Put(ItemFieldKey(note, item_field::kTitle, ghost), nullptr, 0), 0);
+  ASSERT_EQ(PutNoteU32(m.db, note, note_field::kItemCount, 13), 0);
+
+  const auto before = m.Snapshot();
+  const std::vector<std::uint32_t> listed = ListItems(m.db, note);
+  EXPECT_EQ(listed.size(), 4u) << "the stale entry is still listed";
+  for (std::uint32_t start = 0; start < 5; ++start) {
+    std::uint32_t ids[2];
+    (void)ListItems(m.db, start, ids, 2, note);
+  }
+  for (const std::uint32_t id : listed) {
+    (void)GetItemTitle(m.db, note, id);
+    (void)GetItemContent(m.db, note, id);
+    std::u16string source;
+    (void)ItemIconSource(m.db, note, id, &source);
+  }
+  EXPECT_TRUE(GetItemTitle(m.db, note, ghost).empty());
+  (void)ItemCount(m.db, note);
+  (void)LoadAppearance(m.db, note);
+  EXPECT_EQ(m.Snapshot(), before);
+
+  NoteRepairs done;
+  ASSERT_EQ(RepairNote(m.db, note, &done), 0);
+  EXPECT_EQ(done.staleEntriesRemoved, 1u);
+  EXPECT_TRUE(done.countRewritten);
+  EXPECT_EQ(done.oldCount, 13u);
+  EXPECT_EQ(done.newCount, 3u);
+  EXPECT_EQ(ListItems(m.db, note), (std::vector<std::uint32_t>{made[0], made[1], made[3]}));
+  EXPECT_EQ(GetNoteU32(m.db, note, note_field::kItemCount, 0), 3u);
+
+  // A sound note needs nothing, and a second repair finds nothing.
+  const auto repaired = m.Snapshot();
+  ASSERT_EQ(RepairNote(m.db, note, &done), 0);
+  EXPECT_EQ(done.staleEntriesRemoved, 0u);
+  EXPECT_FALSE(done.countRewritten);
+  EXPECT_EQ(m.Snapshot(), repaired);
+  m.ExpectCheckPasses();
 }
 
 TEST(Items, AdjacentIdsSkipDeletedItems) {
@@ -439,6 +529,226 @@ TEST(Items, TwoThreadsWorkingOnOneNoteKeepItConsistent) {
   EXPECT_EQ(std::set<std::uint32_t>(listed.begin(), listed.end()), all);
   EXPECT_EQ(GetNoteU32(m.db, note, note_field::kItemCount, 0), listed.size());
   m.ExpectCheckPasses();
+}
+
+// The window takes one byte of alpha: a stored word above 255 is lowered to
+// 255, never cut to its low byte.
+TEST(Appearance, AlphaIsClampedAsAWholeValue) {
+  struct Case {
+    std::uint32_t stored;
+    std::uint16_t loaded;
+  };
+  const Case cases[] = {{0, 1}, {1, 1}, {200, 200}, {255, 255}, {256, 255}, {300, 255}, {0x01FF, 255}, {0xFFFF, 255}};
+  ModelDb m;
+  const std::uint32_t own = CreateNote(m.db);
+  const std::uint32_t legacy = CreateNote(m.db);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored);
+    AppearanceBlock block = LegacyAppearance(m.db, own);
+    block.SetU16(AppearanceBlock::kFocusedAlpha, static_cast<std::uint16_t>(c.stored));
+    block.SetU16(AppearanceBlock::kUnfocusedAlpha, static_cast<std::uint16_t>(c.stored));
+    ASSERT_EQ(PutNoteBytes(m.db, own, note_field::kOwnAppearance, block.bytes.data(), kAppearanceBlockSize), 0);
+    const AppearanceBlock fromBlock = LoadAppearance(m.db, own);
+    EXPECT_EQ(fromBlock.U16(AppearanceBlock::kFocusedAlpha), c.loaded);
+    EXPECT_EQ(fromBlock.U16(AppearanceBlock::kUnfocusedAlpha), c.loaded);
+
+    ASSERT_EQ(PutNoteU32(m.db, legacy, note_field::kLegacyFocusedAlpha, c.stored), 0);
+    ASSERT_EQ(PutNoteU32(m.db, legacy, note_field::kLegacyUnfocusedAlpha, c.stored), 0);
+    const AppearanceBlock fromFields = LoadAppearance(m.db, legacy);
+    EXPECT_EQ(fromFields.U16(AppearanceBlock::kFocusedAlpha), c.loaded);
+    EXPECT_EQ(fromFields.U16(AppearanceBlock::kUnfocusedAlpha), c.loaded);
+  }
+  // A legacy u32 beyond the block's u16 saturates rather than wrapping to 5.
+  ASSERT_EQ(PutNoteU32(m.db, legacy, note_field::kLegacyFocusedAlpha, 0x10005), 0);
+  EXPECT_EQ(LoadAppearance(m.db, legacy).U16(AppearanceBlock::kFocusedAlpha), 255);
+}
+
+// Hooks that look at AppMutex or call back into the item operations.
+struct CallbackSync : ItemSyncHooks {
+  std::function<void()> onUpdated, onDeleted;
+  int updated = 0, deleted = 0;
+  void OnItemUpdated(std::uint32_t, std::uint32_t, std::u16string_view, std::u16string_view, std::u16string_view,
+                     std::u16string_view) override {
+    ++updated;
+    if (onUpdated) onUpdated();
+  }
+  void OnItemDeleted(std::uint32_t, std::u16string_view, std::u16string_view) override {
+    ++deleted;
+    if (onDeleted) onDeleted();
+  }
+};
+
+// Whether another thread could take the mutex right now.
+bool FreeForOtherThreads(AppMutex& mutex) {
+  bool free = false;
+  std::thread probe([&] {
+    if (mutex.try_lock()) {
+      free = true;
+      mutex.unlock();
+    }
+  });
+  probe.join();
+  return free;
+}
+
+TEST(ItemHooks, UpdateTellsSyncUnderAppMutexAndHooksMayReenter) {
+  ModelDb m;
+  CallbackSync sync;
+  ItemOperations ops(m.db, m.notifier, sync, m.appMutex);
+  const std::uint32_t note = CreateNote(m.db);
+  const std::uint32_t a = ops.CreateItem(note, u"a", u"1", false);
+  const std::uint32_t b = ops.CreateItem(note, u"b", u"2", false);
+
+  bool heldDuringUpdate = false;
+  sync.onUpdated = [&] { heldDuringUpdate = !FreeForOtherThreads(m.appMutex); };
+  ASSERT_EQ(ops.UpdateItem(note, a, u"a", u"1+"), 0);
+  EXPECT_TRUE(heldDuringUpdate);
+
+  // The hook of one update takes AppMutex and changes and deletes another
+  // item on the same thread, as the Win32 mutex allows.
+  bool reentered = false;
+  sync.onUpdated = [&] {
+    if (reentered) return;
+    reentered = true;
+    std::lock_guard again(m.appMutex);
+    EXPECT_EQ(ops.UpdateItem(note, b, u"b", u"from the hook"), 0);
+    EXPECT_EQ(ops.DeleteItem(note, b, true), 0);
+  };
+  ASSERT_EQ(ops.UpdateItem(note, a, u"a", u"1++"), 0);
+  EXPECT_TRUE(reentered);
+  EXPECT_EQ(sync.updated, 3);
+  EXPECT_EQ(sync.deleted, 1);
+  EXPECT_EQ(ListItems(m.db, note), (std::vector<std::uint32_t>{a}));
+  EXPECT_TRUE(FreeForOtherThreads(m.appMutex)) << "every lock was released";
+
+  bool heldDuringDelete = true;
+  sync.onDeleted = [&] { heldDuringDelete = !FreeForOtherThreads(m.appMutex); };
+  ASSERT_EQ(ops.DeleteItem(note, a, true), 0);
+  EXPECT_FALSE(heldDuringDelete) << "DeleteItem tells sync after releasing AppMutex";
+  m.ExpectCheckPasses();
+}
+
+TEST(ItemHooks, DeleteTellsSyncWheneverAskedToWhetherOrNotTheMarkerWasThere) {
+  struct Case {
+    bool markerPresent;
+    bool notify;
+    int result;
+    int hookCalls;
+  };
+  const Case cases[] = {{true, true, 0, 1}, {false, true, 1, 1}, {true, false, 0, 0}, {false, false, 1, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "marker " << c.markerPresent << " notify " << c.notify);
+    ModelDb m;
+    CallbackSync sync;
+    ItemOperations ops(m.db, m.notifier, sync, m.appMutex);
+    const std::uint32_t note = CreateNote(m.db);
+    const std::uint32_t item = ops.CreateItem(note, u"t", u"c", false);
+    if (!c.markerPresent) {
+      const Key marker = ItemMarkerKey(note, item);
+      ASSERT_EQ(m.db.Erase(marker, static_cast<std::uint32_t>(marker.size())), 1u);
+    }
+    EXPECT_EQ(ops.DeleteItem(note, item, c.notify), c.result);
+    EXPECT_EQ(sync.deleted, c.hookCalls);
+    EXPECT_EQ(ItemCount(m.db, note), c.markerPresent ? 0u : 1u) << "the count drops only with a marker";
+    EXPECT_TRUE(ListItems(m.db, note).empty());
+  }
+}
+
+TEST(Restore, NotesAndItemsKeepTheirIdsAndTheBookkeeping) {
+  ModelDb m;
+  NoteRecord record;
+  record.id = 7;
+  record.name = u"恢复";
+  record.numbers = {{note_field::kWindowX, 40}, {note_field::kItemIdCounter, 9}};
+  record.texts = {{note_field::kSyncId, u"sid"}, {note_field::kSchemeName, u""}};
+  record.blocks = {{note_field::kOwnAppearance, std::vector<std::uint8_t>(192, 3)}};
+  record.triggers = 0x10;
+  ASSERT_TRUE(RestoreNote(m.db, record).ok());
+  EXPECT_EQ(GetNoteName(m.db, 7), u"恢复");
+  EXPECT_EQ(GetNoteU32(m.db, 7, note_field::kWindowX, 0), 40u);
+  EXPECT_EQ(GetNoteText(m.db, 7, note_field::kSyncId), u"sid");
+  EXPECT_TRUE(GetNoteValue(m.db, 7, note_field::kSchemeName).empty()) << "empty texts are not stored";
+  EXPECT_EQ(GetNoteValue(m.db, 7, note_field::kOwnAppearance).size(), 192u);
+  EXPECT_EQ(GetNoteTriggers(m.db, 7), 0x10u);
+
+  ASSERT_TRUE(m.ops.RestoreItem(7, {4, u"b", u"<cmd>x", 5, u"C:\\i.ico"}).ok());
+  ASSERT_TRUE(m.ops.RestoreItem(7, {2, u"a", u"", std::nullopt, u""}).ok());
+  EXPECT_EQ(ListItems(m.db, 7), (std::vector<std::uint32_t>{2, 4}));
+  EXPECT_EQ(ItemCount(m.db, 7), 2u);
+  EXPECT_TRUE(ItemExists(m.db, 7, 4));
+  EXPECT_EQ(GetItemIconIndex(m.db, 7, 4), 5u);
+  EXPECT_EQ(GetItemIconPath(m.db, 7, 4), u"C:\\i.ico");
+  EXPECT_EQ(GetNoteU32(m.db, 7, note_field::kItemIdCounter, 0), 9u) << "a higher counter is kept";
+  ASSERT_TRUE(m.ops.RestoreItem(7, {12, u"c", u"", std::nullopt, u""}).ok());
+  EXPECT_EQ(GetNoteU32(m.db, 7, note_field::kItemIdCounter, 0), 12u) << "raised to the highest id";
+  EXPECT_EQ(m.ops.CreateItem(7, u"new", u"x", false), 13u);
+  EXPECT_EQ(CreateNote(m.db), 8u) << "the note id counter passed the restored id";
+  EXPECT_TRUE(m.sync.events.empty()) << "restoring is no change for sync";
+  m.ExpectCheckPasses();
+}
+
+TEST(Restore, RefusalsChangeNothing) {
+  ModelDb m;
+  ASSERT_EQ(CreateNote(m.db, u"有"), 1u);
+  const std::uint32_t item = m.ops.CreateItem(1, u"t", u"c", false);
+  auto note = [](std::uint32_t id, std::u16string name) {
+    NoteRecord r;
+    r.id = id;
+    r.name = std::move(name);
+    return r;
+  };
+  struct NoteCase {
+    NoteRecord record;
+    RestoreStatus status;
+  };
+  std::vector<NoteCase> noteCases = {
+      {note(0, u"x"), RestoreStatus::BadNoteId},
+      {note(kDefaultSchemeNote, u"x"), RestoreStatus::BadNoteId},
+      {note(1, u"again"), RestoreStatus::NoteExists},
+      {note(2, u""), RestoreStatus::BadName},
+      {note(2, std::u16string(kMaxNoteNameChars + 1, u'n')), RestoreStatus::BadName},
+  };
+  const std::pair<std::uint8_t, NoteFieldInfo::Type> badFields[] = {
+      {note_field::kItemCount, NoteFieldInfo::U32},        // derived from the items
+      {8, NoteFieldInfo::U32},                             // no such field
+      {note_field::kSyncId, NoteFieldInfo::U32},           // a text
+      {note_field::kWindowX, NoteFieldInfo::Text},         // a u32
+      {note_field::kCustomColours, NoteFieldInfo::Block},  // the pseudo-note's
+  };
+  for (const auto& [field, type] : badFields) {
+    NoteRecord r = note(2, u"x");
+    if (type == NoteFieldInfo::U32) r.numbers[field] = 1;
+    if (type == NoteFieldInfo::Text) r.texts[field] = u"1";
+    if (type == NoteFieldInfo::Block) r.blocks[field] = {1};
+    noteCases.push_back({r, RestoreStatus::BadField});
+  }
+  struct ItemCase {
+    std::uint32_t note;
+    ItemRecord item;
+    RestoreStatus status;
+  };
+  const ItemCase itemCases[] = {
+      {1, {0, u"t", u"", std::nullopt, u""}, RestoreStatus::BadItemId},
+      {1, {5, u"", u"c", std::nullopt, u""}, RestoreStatus::NoTitle},
+      {2, {5, u"t", u"", std::nullopt, u""}, RestoreStatus::NoteMissing},
+      {1, {item, u"t", u"", std::nullopt, u""}, RestoreStatus::ItemExists},
+      {1, {5, u"t", u"", std::nullopt, std::u16string(1025, u'p')}, RestoreStatus::IconPathTooLong},
+  };
+  const auto before = m.Snapshot();
+  for (const NoteCase& c : noteCases) {
+    SCOPED_TRACE(static_cast<int>(c.status));
+    EXPECT_EQ(RestoreNote(m.db, c.record).status, c.status);
+  }
+  for (const ItemCase& c : itemCases) {
+    SCOPED_TRACE(static_cast<int>(c.status));
+    EXPECT_EQ(m.ops.RestoreItem(c.note, c.item).status, c.status);
+  }
+  // ItemExists rewrites the claimed marker with the byte it held: no change.
+  EXPECT_EQ(m.Snapshot(), before);
+
+  ASSERT_EQ(PutNoteU32(m.db, 1, note_field::kItemCount, kMaxItemsPerNote), 0);
+  EXPECT_EQ(m.ops.RestoreItem(1, {5, u"t", u"", std::nullopt, u""}).status, RestoreStatus::NoteFull);
+  EXPECT_FALSE(ItemExists(m.db, 1, 5));
 }
 
 }  // namespace

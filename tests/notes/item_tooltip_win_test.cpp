@@ -37,7 +37,7 @@ class ItemTooltipTest : public ::testing::Test {
     ASSERT_TRUE(::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
   }
   void PutItem(std::uint32_t item, std::u16string_view title, std::u16string_view content) {
-    const auto t = model::TextBytes(title);
+    const auto t = Utf16ToBytes(title);
     ASSERT_EQ(db.Put(model::ItemFieldKey(kNote, model::item_field::kTitle, item), t.data(),
                      static_cast<std::uint32_t>(t.size())),
               0);

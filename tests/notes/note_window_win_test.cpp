@@ -51,7 +51,7 @@ class NoteWindows : public ::testing::Test {
     AppearanceBlock block = model::LegacyAppearance(db, note);
     block.SetU32(AppearanceBlock::kBehaviourFlags, behaviour | model::behaviour_flag::kRememberPosition);
     EXPECT_EQ(model::PutNoteBytes(db, note, field::kOwnAppearance, block.bytes.data(), 192), 0);
-    model::ItemOperations operations(db, notifier, sync, appMutex);
+    model::ItemOperations operations(db, notifier, sync, context.appMutex);
     for (int i = 0; i < items; ++i) {
       const std::u16string title = u"项" + std::u16string(1, static_cast<char16_t>(u'A' + i));
       EXPECT_NE(operations.CreateItem(note, title, u"文本", false), 0u);
@@ -67,7 +67,6 @@ class NoteWindows : public ::testing::Test {
 
   testing::TempDir dir;
   Ku db;
-  std::mutex appMutex;
   ProgramContext context;
   struct : model::ModelNotifier {
     void ShowMessage(std::u16string_view, std::u16string_view) override {}

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "store/record_keys.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -15,7 +17,7 @@ namespace vellumo::protect {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-constexpr std::uint8_t kRecordKey[] = {kPasswordRecordKey};
+constexpr auto& kRecordKey = record_keys::kPasswordKey;
 
 std::string Hex(std::span<const std::uint8_t> bytes) {
   static constexpr char kDigits[] = "0123456789abcdef";

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/utf16_bytes.h"
 #include "model/item_operations.h"
 #include "model/items.h"
 #include "model/notes.h"
@@ -25,7 +26,7 @@ TEST(Reencrypt, EveryBodyStaysReadableUnderTheNewKeyAndOthersAreUntouched) {
   ASSERT_TRUE(protection.UnlockContent());
   NoMessages messages;
   model::ItemSyncHooks sync;
-  std::mutex appMutex;
+  model::AppMutex appMutex;
   model::ItemOperations ops(db, messages, sync, appMutex);
   const std::uint32_t note = model::CreateNote(db);
 
@@ -68,7 +69,7 @@ class ReplaceKeyTest : public ::testing::Test {
   ContentProtection protection_{db_};
   NoMessages messages_;
   model::ItemSyncHooks sync_;
-  std::mutex appMutex_;
+  model::AppMutex appMutex_;
   model::ItemOperations ops_{db_, messages_, sync_, appMutex_};
 };
 
@@ -83,7 +84,7 @@ TEST_F(ReplaceKeyTest, NeverWritesABodyTheModelWouldCut) {
   // Built by hand: 3 + 30784 units, whole blocks, past the limit.
   const std::u16string overlong = u"<k>" + protection_.EncryptBody(std::u16string(30784, u'q'));
   ASSERT_EQ(overlong.size(), 3u + 30784u);
-  const auto overBytes = model::TextBytes(overlong);
+  const auto overBytes = Utf16ToBytes(overlong);
   ASSERT_EQ(db_.Put(model::ItemFieldKey(note, model::item_field::kContent, over), overBytes.data(),
                     static_cast<std::uint32_t>(overBytes.size())),
             0);

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/utf16_bytes.h"
 #include "model/item_operations.h"
 #include "model/items.h"
 #include "model/notes.h"
@@ -26,7 +27,7 @@ class NoteDigestTest : public ::testing::Test {
   Ku db_;
   NoMessages messages_;
   model::ItemSyncHooks sync_;
-  std::mutex appMutex_;
+  model::AppMutex appMutex_;
   model::ItemOperations ops_{db_, messages_, sync_, appMutex_};
 };
 
@@ -39,11 +40,11 @@ TEST_F(NoteDigestTest, ItemsAreHashedAsStoredAndSummedPerNote) {
   const std::uint32_t b = ops_.CreateItem(note, u"b", u"", false);
   const std::uint32_t c = ops_.CreateItem(note, u"标题", u"<k>\x1234\x5678", false);
 
-  const auto title = model::TextBytes(u"标题"), content = model::TextBytes(u"<k>\x1234\x5678");
+  const auto title = Utf16ToBytes(u"标题"), content = Utf16ToBytes(u"<k>\x1234\x5678");
   const ItemHashValue hashA = ItemHash(ItemFields{title, content});
   EXPECT_EQ(StoredItemHash(db_, note, a), hashA);
   EXPECT_EQ(StoredItemHash(db_, note, c), hashA);
-  const auto titleB = model::TextBytes(u"b");
+  const auto titleB = Utf16ToBytes(u"b");
   const ItemHashValue hashes[] = {hashA, ItemHash(ItemFields{titleB, {}}), hashA};
   EXPECT_EQ(NoteDigestOf(db_, note), NoteDigest(hashes));
   const std::uint32_t reordered[] = {c, b, a};

@@ -201,6 +201,47 @@ TEST_F(ModelCommandsTest, AppearanceNamesItsSourceAndShowsTheClampedBlock) {
   }
 }
 
+// Looking at a note that needs repairs changes nothing; check --repair makes
+// the repairs, and the export leaves out what the program would not show.
+TEST_F(ModelCommandsTest, OnlyCheckRepairWritesTheRepairs) {
+  WithDb(Ku("main"), [](vellumo::Ku& db) {
+    RecordingNotifier notifier;
+    model::ItemSyncHooks sync;
+    model::AppMutex mutex;
+    model::ItemOperations ops(db, notifier, sync, mutex);
+    ASSERT_EQ(model::CreateNote(db, u"一"), 1u);
+    ASSERT_EQ(model::CreateNote(db, u"二"), 2u);
+    for (const char16_t* title : {u"a", u"ghost", u"c"}) ASSERT_NE(ops.CreateItem(1, title, u"x", false), 0u);
+    ASSERT_NE(ops.CreateItem(2, u"fine", u"x", false), 0u);
+    // Item 2 lost its title in an interrupted deletion; note 2's count is off.
+    ASSERT_EQ(db.Put(model::ItemFieldKey(1, model::item_field::kTitle, 2), nullptr, 0), 0);
+    ASSERT_EQ(model::PutNoteU32(db, 2, model::note_field::kItemCount, 5), 0);
+  });
+  const std::string before = Scan(Ku("main"));
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"items", "1"}, {"notes"}, {"appearance", "1"}, {"check"}})
+    EXPECT_EQ(Run(args).code, kExitOk) << ::testing::PrintToString(args);
+  const RunResult exported = Run({"export"});
+  ASSERT_EQ(exported.code, kExitOk);
+  EXPECT_EQ(Scan(Ku("main")), before) << "reading and checking write nothing";
+  EXPECT_NE(exported.err.find("note 1 has an order entry for item 2, which has no title; it is not exported"),
+            std::string::npos)
+      << exported.err;
+  EXPECT_EQ(exported.out.find("ghost"), std::string::npos);
+  EXPECT_EQ(RunOn(Ku("copy"), {"import"}, exported.out).out, "imported 2 notes, 3 items, 0 schemes\n");
+
+  EXPECT_EQ(Run({"check", "--fix"}).code, kExitError);
+  const RunResult repaired = Run({"check", "--repair"});
+  EXPECT_EQ(repaired.code, kExitOk) << repaired.err;
+  EXPECT_EQ(repaired.out.substr(repaired.out.find('\n') + 1),
+            "repaired note 1: 1 order entry of items without a title removed; item count 3 -> 2\n"
+            "repaired note 2: item count 5 -> 1\n");
+  EXPECT_EQ(Run({"items", "1"}).out, "1\ta\tx\n3\tc\tx\n");
+  EXPECT_EQ(Run({"get", "010200000011"}).out, "01000000\n");
+  const RunResult again = Run({"check", "--repair"});
+  EXPECT_NE(again.out.find("\nno note needed a repair\n"), std::string::npos) << again.out;
+}
+
 // A database with every kind of record the export carries, including texts
 // that are not valid UTF-16 and a binary-looking encrypted content.
 class TransferTest : public ModelCommandsTest {
@@ -218,7 +259,7 @@ class TransferTest : public ModelCommandsTest {
     WithDb(ku, [&](vellumo::Ku& db) {
       RecordingNotifier notifier;
       model::ItemSyncHooks sync;
-      std::mutex mutex;
+      model::AppMutex mutex;
       model::ItemOperations ops(db, notifier, sync, mutex);
       ASSERT_EQ(model::CreateNote(db, u"工作"), 1u);
       ASSERT_EQ(ops.CreateItem(1, u"标题一", u"第一行\r\n第二行\t\"引号\"\\", false), 1u);
@@ -370,6 +411,7 @@ TEST_F(TransferTest, FaultyDocumentsAreRefusedWithTheirPlaceAndChangeNothing) {
       {Replaced(doc, "[{\"id\": 1, \"title\"", "[{\"id\": 0, \"title\""), "notes[0].items[0].id must be from 1"},
       {Replaced(doc, "\"name\": \"二\"", "\"name\": \"\""), "notes[1].name must not be empty"},
       {Replaced(doc, "{\"WindowX\": 5}", "{\"ItemCount\": 5}"), "the item count is set from the items"},
+      {Replaced(doc, "\"title\": \"t\"", "\"title\": \"\""), "notes[0].items[0].title must not be empty"},
       {Replaced(doc, "{\"WindowX\": 5}", "{\"SyncId\": 5}"), "notes[0].fields.SyncId is not a u32 note field"},
       {Replaced(doc, "\"0102\"", "\"010\""), "odd number of hexadecimal digits"},
       {Replaced(doc, "\"0102\"", "\"01x2\""), "bad hexadecimal digit 'x'"},

@@ -46,7 +46,9 @@ int RunStat(CommandContext& context, CommandArgs) {
   return kExitOk;
 }
 
-int RunCheck(CommandContext& context, CommandArgs) {
+int RunCheck(CommandContext& context, CommandArgs args) {
+  const bool repair = !args.empty();
+  if (repair && args[0] != "--repair") return ReportError(context, "unknown option '" + args[0] + "' for check");
   if (const int rc = OpenDatabase(context); rc != kExitOk) return rc;
   Ku& db = *context.db;
   const StoreCheckReport report = CheckStore(db);
@@ -61,7 +63,7 @@ int RunCheck(CommandContext& context, CommandArgs) {
   // check then sees the empty map, so say that it was not the one on disk.
   if (db.FreeSpaceWasReset()) context.out << "; the free-space map did not fit and was reset at open";
   context.out << '\n';
-  return kExitOk;
+  return repair ? RepairNotes(context) : kExitOk;
 }
 
 constexpr CommandSpec kInspectCommands[] = {
@@ -69,11 +71,14 @@ constexpr CommandSpec kInspectCommands[] = {
      "and the free-space counters, one 'name: value' a\n"
      "line.",
      0, 0, DatabaseAccess::ReadOnly, &RunStat},
-    {"check", "",
+    {"check", "[--repair]",
      "Verifies the trie and the free lists.  Prints a\n"
      "one-line summary (exit 0) or 'damaged: ' and the\n"
-     "first fault found (exit 2).",
-     0, 0, DatabaseAccess::ReadOnly, &RunCheck},
+     "first fault found (exit 2).  With --repair, a sound\n"
+     "database then gets the repairs a note's first\n"
+     "opening makes: order entries of items without a\n"
+     "title removed, item counts recounted.",
+     0, 1, DatabaseAccess::ReadOnly, &RunCheck},
 };
 
 }  // namespace

@@ -2,7 +2,6 @@
 // item commands go through ItemOperations so that markers, counts and the
 // order index stay consistent.
 #include <cstdio>
-#include <mutex>
 #include <ostream>
 
 #include "db_tool_internal.h"
@@ -25,7 +24,7 @@ struct ItemWork {
   explicit ItemWork(CommandContext& context) : notifier(context.err), ops(*context.db, notifier, sync, appMutex) {}
   StderrMessages notifier;
   model::ItemSyncHooks sync;
-  std::mutex appMutex;
+  model::AppMutex appMutex;
   model::ItemOperations ops;
 };
 
@@ -133,8 +132,9 @@ int RunNoteSet(CommandContext& context, CommandArgs args) {
   bool triggers = fieldText == "triggers";
   std::optional<std::uint8_t> field;
   if (!triggers) {
-    std::u16string wide(fieldText.begin(), fieldText.end());
-    field = U32NoteFieldByName(wide);
+    const std::u16string wide(fieldText.begin(), fieldText.end());
+    if (const model::NoteFieldInfo* named = model::FindNoteField(wide); named && named->type == model::NoteFieldInfo::U32)
+      field = named->field;
     if (!field) {
       const auto number = ParseU32(fieldText, "FIELD", &error);
       if (number && *number <= 0xFF && model::IsU32NoteField(static_cast<std::uint8_t>(*number)))
@@ -142,8 +142,9 @@ int RunNoteSet(CommandContext& context, CommandArgs args) {
     }
     if (!field) {
       std::string names;
-      for (const NoteFieldName& entry : U32NoteFieldNames())
-        names += (names.empty() ? "" : ", ") + std::string(entry.name) + " (" + std::to_string(entry.field) + ")";
+      for (const model::NoteFieldInfo& entry : model::NoteFields())
+        if (entry.type == model::NoteFieldInfo::U32)
+          names += (names.empty() ? "" : ", ") + std::string(entry.name) + " (" + std::to_string(entry.field) + ")";
       return ReportError(context, "FIELD must be 'triggers' or a u32 note field, not '" + fieldText + "'; the fields: " +
                                       names);
     }
@@ -194,9 +195,9 @@ int RunItems(CommandContext& context, CommandArgs allArgs) {
   for (const std::uint32_t item : OrderedItemIds(db, *note)) {
     const auto title = ReadValue(db, model::ItemFieldKey(*note, model::item_field::kTitle, item));
     const auto content = ReadValue(db, model::ItemFieldKey(*note, model::item_field::kContent, item));
-    std::u16string shown = model::TextFromBytes(content);
+    std::u16string shown = Utf16FromBytes(content);
     if (unlock) shown = unlock->ForShow(shown);
-    context.out << item << '\t' << EscapedForLine(model::TextFromBytes(title)) << '\t' << EscapedForLine(shown)
+    context.out << item << '\t' << EscapedForLine(Utf16FromBytes(title)) << '\t' << EscapedForLine(shown)
                 << '\n';
   }
   return kExitOk;
@@ -334,6 +335,31 @@ int RunAppearance(CommandContext& context, CommandArgs args) {
   }
   return kExitOk;
 }
+
+}  // namespace
+
+int RepairNotes(CommandContext& context) {
+  Ku& db = *context.db;
+  std::size_t repaired = 0;
+  for (const std::uint32_t note : model::ListNotes(db)) {
+    model::NoteRepairs done;
+    if (const int rc = model::RepairNote(db, note, &done); rc != 0)
+      return ReportError(context, "note " + std::to_string(note) + ": " + StoreFailure("store the item count", rc));
+    if (done.staleEntriesRemoved == 0 && !done.countRewritten) continue;
+    ++repaired;
+    context.out << "repaired note " << note << ':';
+    if (done.staleEntriesRemoved != 0)
+      context.out << ' ' << done.staleEntriesRemoved << " order "
+                  << (done.staleEntriesRemoved == 1 ? "entry" : "entries") << " of items without a title removed"
+                  << (done.countRewritten ? ";" : "");
+    if (done.countRewritten) context.out << " item count " << done.oldCount << " -> " << done.newCount;
+    context.out << '\n';
+  }
+  if (repaired == 0) context.out << "no note needed a repair\n";
+  return kExitOk;
+}
+
+namespace {
 
 constexpr CommandSpec kModelCommands[] = {
     {"notes", "", "Lists the notes: id, name, item count and 'hidden'\n"

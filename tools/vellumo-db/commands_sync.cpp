@@ -229,8 +229,8 @@ int RunItemUnseal(CommandContext& context, CommandArgs args) {
   sync::ItemFields fields;
   if (sync::ParseItemBlock(block, fields) != sync::ItemBlockError::kOk)
     return ReportError(context, "refused to unseal: " + std::string(UnsealFault(sync::UnsealError::kMalformedBlock)));
-  context.out << "title: " << EscapedForLine(model::TextFromBytes(fields.title.data(), fields.title.size())) << '\n'
-              << "content: " << EscapedForLine(model::TextFromBytes(fields.content.data(), fields.content.size()))
+  context.out << "title: " << EscapedForLine(Utf16FromBytes(fields.title)) << '\n'
+              << "content: " << EscapedForLine(Utf16FromBytes(fields.content))
               << '\n';
   return kExitOk;
 }

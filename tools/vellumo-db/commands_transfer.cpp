@@ -9,17 +9,19 @@
 // writes the first record.
 #include <algorithm>
 #include <istream>
-#include <map>
 #include <ostream>
 #include <set>
+#include <span>
 
 #include "db_tool_internal.h"
 #include "json.h"
 #include "model/appearance.h"
+#include "model/item_operations.h"
 #include "model/items.h"
 #include "model/notes.h"
 #include "model/records.h"
 #include "model_support.h"
+#include "stderr_messages.h"
 #include "store/ku.h"
 #include "store/trie_format.h"
 #include "text_utf8.h"
@@ -29,13 +31,9 @@ namespace vellumo::dbtool {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using model::NoteFieldInfo;
 using model::note_field::kCustomColours;
-using model::note_field::kItemCount;
-using model::note_field::kItemIdCounter;
-using model::note_field::kOwnAppearance;
 using model::note_field::kSchemeName;
-using model::note_field::kSyncId;
-using model::note_field::kSyncPassword;
 
 constexpr std::u16string_view kFormatName = u"vellumo-db export";
 constexpr std::uint64_t kFormatVersion = 1;
@@ -45,14 +43,20 @@ constexpr std::uint64_t kFormatVersion = 1;
 constexpr std::size_t kMaxDocumentBytes = std::size_t{512} << 20;
 constexpr std::size_t kMaxValueUnits = trie::kMaxValueLength / 2;
 
-// The texts a note carries besides its name, by JSON key.
-struct TextField {
-  std::u16string_view key;
-  std::uint8_t field;
-};
-constexpr TextField kTextFields[] = {{u"syncId", kSyncId}, {u"syncPassword", kSyncPassword}, {u"schemeName", kSchemeName}};
-
 std::u16string Ascii(std::string_view text) { return std::u16string(text.begin(), text.end()); }
+
+// u32 fields go into a note's "fields" object under their names; text and
+// block fields are members of the note of their own, under the name with
+// a lower-case first letter ("syncId", "ownAppearance").
+std::u16string MemberKey(const NoteFieldInfo& info) {
+  std::u16string key = Ascii(info.name);
+  if (!key.empty() && key[0] >= u'A' && key[0] <= u'Z') key[0] = static_cast<char16_t>(key[0] + 32);
+  return key;
+}
+
+// What the document holds of a note: the count follows from the items and
+// the custom colours belong to no note.
+bool Exported(const NoteFieldInfo& info) { return !info.derived && !info.global; }
 
 JsonValue HexValue(const Bytes& bytes) { return JsonValue::String(Ascii(FormatHex(bytes.data(), bytes.size()))); }
 
@@ -67,14 +71,14 @@ struct Exporter {
   std::u16string Text(const Bytes& bytes, const std::string& where) {
     if (bytes.size() % 2 != 0)
       err << "vellumo-db: " << where << " has an odd number of bytes; its last byte is not exported\n";
-    return model::TextFromBytes(bytes);
+    return Utf16FromBytes(bytes);
   }
 
   JsonValue Schemes() {
     struct Walk {
       std::vector<Bytes> keys;
     } walk;
-    db.Scan(model::Key{model::kSchemeKind}, 2, trie::kMaxKeyLength,
+    db.Scan(record_keys::kSchemePrefix, 2, trie::kMaxKeyLength,
             [](const std::uint8_t* key, std::uint32_t length, const std::uint8_t*, void* context, Ku&) {
               static_cast<Walk*>(context)->keys.emplace_back(key, key + length);
               return 1;
@@ -90,7 +94,7 @@ struct Exporter {
             << " has no valid name and is not exported\n";
         continue;
       }
-      schemes.Add(model::TextFromBytes(name), HexValue(value));
+      schemes.Add(Utf16FromBytes(name), HexValue(value));
     }
     return schemes;
   }
@@ -115,23 +119,32 @@ struct Exporter {
     out.Add(u"id", JsonValue::Number(note));
     out.Add(u"name", JsonValue::String(Text(ReadValue(db, model::NoteMetaKey(model::kMetaName, note)), where)));
     JsonValue fields = JsonValue::Object();
-    for (const NoteFieldName& entry : U32NoteFieldNames()) {
-      // The count follows from the items; import sets it.
-      if (entry.field == kItemCount) continue;
+    for (const NoteFieldInfo& entry : model::NoteFields()) {
+      if (entry.type != NoteFieldInfo::U32 || !Exported(entry)) continue;
       const Bytes value = ReadValue(db, model::NoteFieldKey(note, entry.field));
       if (value.size() == 4) fields.Add(Ascii(entry.name), JsonValue::Number(LoadU32LE(value.data())));
     }
     if (!fields.members.empty()) out.Add(u"fields", std::move(fields));
-    for (const TextField& text : kTextFields) {
-      const Bytes value = ReadValue(db, model::NoteFieldKey(note, text.field));
-      if (!value.empty()) out.Add(text.key, JsonValue::String(Text(value, where)));
-    }
-    const Bytes own = ReadValue(db, model::NoteFieldKey(note, kOwnAppearance));
-    if (!own.empty()) out.Add(u"ownAppearance", HexValue(own));
+    for (const NoteFieldInfo::Type type : {NoteFieldInfo::Text, NoteFieldInfo::Block})
+      for (const NoteFieldInfo& entry : model::NoteFields()) {
+        if (entry.type != type || !Exported(entry)) continue;
+        const Bytes value = ReadValue(db, model::NoteFieldKey(note, entry.field));
+        if (value.empty()) continue;
+        out.Add(MemberKey(entry), type == NoteFieldInfo::Text ? JsonValue::String(Text(value, where)) : HexValue(value));
+      }
     const Bytes triggers = ReadValue(db, model::NoteMetaKey(model::kMetaTriggers, note));
     if (triggers.size() == 4) out.Add(u"triggers", JsonValue::Number(LoadU32LE(triggers.data())));
     JsonValue items = JsonValue::Array();
-    for (const std::uint32_t item : OrderedItemIds(db, note)) items.elements.push_back(Item(note, item));
+    for (const std::uint32_t item : OrderedItemIds(db, note)) {
+      // An order entry without a title is left over from an interrupted
+      // deletion; the program shows no item there, and neither does the export.
+      if (ReadValue(db, model::ItemFieldKey(note, model::item_field::kTitle, item)).empty()) {
+        err << "vellumo-db: note " << note << " has an order entry for item " << item
+            << ", which has no title; it is not exported ('check --repair' removes it)\n";
+        continue;
+      }
+      items.elements.push_back(Item(note, item));
+    }
     out.Add(u"items", std::move(items));
     return out;
   }
@@ -163,22 +176,9 @@ int RunExport(CommandContext& context, CommandArgs) {
 
 // ---------------------------------------------------------------- import
 
-struct ItemPlan {
-  std::uint32_t id = 0;
-  std::u16string title;
-  std::u16string content;
-  std::optional<std::uint32_t> iconIndex;
-  std::u16string iconPath;
-};
-
 struct NotePlan {
-  std::uint32_t id = 0;
-  std::u16string name;
-  std::map<std::uint8_t, std::uint32_t> fields;
-  std::map<std::uint8_t, std::u16string> texts;
-  Bytes ownAppearance;
-  std::uint32_t triggers = 0;
-  std::vector<ItemPlan> items;
+  model::NoteRecord note;
+  std::vector<model::ItemRecord> items;
 };
 
 struct ImportPlan {
@@ -199,7 +199,9 @@ class Checker {
   ImportPlan Plan(const JsonValue& root) {
     ImportPlan plan;
     Expect(root, JsonValue::Kind::Object, "the document");
-    Keys(root, "the document", {u"format", u"version", u"schemes", u"defaultScheme", u"customColours", u"notes"});
+    static constexpr std::u16string_view kDocumentKeys[] = {u"format",        u"version", u"schemes",
+                                                             u"defaultScheme", u"customColours", u"notes"};
+    Keys(root, "the document", kDocumentKeys);
     const JsonValue* format = Required(root, u"format", "the document");
     if (String(*format, "format", 64) != kFormatName)
       Fail(*format, "format must be \"vellumo-db export\"");
@@ -227,9 +229,9 @@ class Checker {
     for (std::size_t i = 0; i < notes->elements.size(); ++i) {
       const JsonValue& note = notes->elements[i];
       plan.notes.push_back(Note(note, "notes[" + std::to_string(i) + "]"));
-      if (!ids.insert(plan.notes.back().id).second)
-        Fail(*note.Find(u"id"), "notes[" + std::to_string(i) + "].id: note " + std::to_string(plan.notes.back().id) +
-                                    " appears twice");
+      const std::uint32_t id = plan.notes.back().note.id;
+      if (!ids.insert(id).second)
+        Fail(*note.Find(u"id"), "notes[" + std::to_string(i) + "].id: note " + std::to_string(id) + " appears twice");
     }
     return plan;
   }
@@ -261,7 +263,7 @@ class Checker {
 
   // Unknown keys are refused rather than skipped: a misspelt key would
   // otherwise drop data without a word.
-  static void Keys(const JsonValue& object, const std::string& where, std::initializer_list<std::u16string_view> known) {
+  static void Keys(const JsonValue& object, const std::string& where, std::span<const std::u16string_view> known) {
     for (const JsonMember& member : object.members)
       if (std::find(known.begin(), known.end(), member.key) == known.end())
         FailAt(member.line, member.column,
@@ -317,12 +319,15 @@ class Checker {
     return id;
   }
 
-  static ItemPlan Item(const JsonValue& value, const std::string& where) {
+  static model::ItemRecord Item(const JsonValue& value, const std::string& where) {
     Expect(value, JsonValue::Kind::Object, where);
-    Keys(value, where, {u"id", u"title", u"content", u"iconIndex", u"iconPath"});
-    ItemPlan item;
+    static constexpr std::u16string_view kItemKeys[] = {u"id", u"title", u"content", u"iconIndex", u"iconPath"};
+    Keys(value, where, kItemKeys);
+    model::ItemRecord item;
     item.id = Id(value, where, 1, 0xFFFFFFFFu);
-    item.title = String(*Required(value, u"title", where), where + ".title", kMaxValueUnits);
+    const JsonValue& title = *Required(value, u"title", where);
+    item.title = String(title, where + ".title", kMaxValueUnits);
+    if (item.title.empty()) Fail(title, where + ".title must not be empty: an item without a title counts as missing");
     item.content = String(*Required(value, u"content", where), where + ".content", kMaxValueUnits);
     if (const JsonValue* index = value.Find(u"iconIndex")) item.iconIndex = U32(*index, where + ".iconIndex");
     if (const JsonValue* path = value.Find(u"iconPath"))
@@ -332,10 +337,14 @@ class Checker {
 
   static NotePlan Note(const JsonValue& value, const std::string& where) {
     Expect(value, JsonValue::Kind::Object, where);
-    Keys(value, where,
-         {u"id", u"name", u"fields", u"syncId", u"syncPassword", u"schemeName", u"ownAppearance", u"triggers",
-          u"items"});
-    NotePlan note;
+    std::vector<std::u16string> memberKeys;
+    for (const NoteFieldInfo& entry : model::NoteFields())
+      if (entry.type != NoteFieldInfo::U32 && Exported(entry)) memberKeys.push_back(MemberKey(entry));
+    std::vector<std::u16string_view> known{u"id", u"name", u"fields", u"triggers", u"items"};
+    known.insert(known.end(), memberKeys.begin(), memberKeys.end());
+    Keys(value, where, known);
+    NotePlan plan;
+    model::NoteRecord& note = plan.note;
     // 0 and 0xFFFFFFFF hold global settings, never a note.
     note.id = Id(value, where, 1, 0xFFFFFFFEu);
     const JsonValue& name = *Required(value, u"name", where);
@@ -345,18 +354,22 @@ class Checker {
       Expect(*fields, JsonValue::Kind::Object, where + ".fields");
       for (const JsonMember& member : fields->members) {
         const std::string at = where + ".fields." + Utf16ToUtf8ForDisplay(member.key);
-        const auto field = U32NoteFieldByName(member.key);
-        if (!field) FailAt(member.line, member.column, at + " is not a u32 note field");
-        if (*field == kItemCount)
-          FailAt(member.line, member.column, at + ": the item count is set from the items");
-        note.fields[*field] = U32(member.value, at);
+        const NoteFieldInfo* field = model::FindNoteField(member.key);
+        if (!field || field->type != NoteFieldInfo::U32)
+          FailAt(member.line, member.column, at + " is not a u32 note field");
+        if (field->derived) FailAt(member.line, member.column, at + ": the item count is set from the items");
+        note.numbers[field->field] = U32(member.value, at);
       }
     }
-    for (const TextField& text : kTextFields)
-      if (const JsonValue* found = value.Find(text.key))
-        note.texts[text.field] = String(*found, where + "." + Utf16ToUtf8ForDisplay(text.key), kMaxValueUnits);
-    if (const JsonValue* own = value.Find(u"ownAppearance"))
-      note.ownAppearance = Hex(*own, where + ".ownAppearance", trie::kMaxValueLength);
+    for (const NoteFieldInfo& entry : model::NoteFields()) {
+      if (entry.type == NoteFieldInfo::U32 || !Exported(entry)) continue;
+      const std::u16string key = MemberKey(entry);
+      const JsonValue* found = value.Find(key);
+      if (found == nullptr) continue;
+      const std::string at = where + "." + Utf16ToUtf8ForDisplay(key);
+      if (entry.type == NoteFieldInfo::Text) note.texts[entry.field] = String(*found, at, kMaxValueUnits);
+      else note.blocks[entry.field] = Hex(*found, at, trie::kMaxValueLength);
+    }
     if (const JsonValue* triggers = value.Find(u"triggers")) note.triggers = U32(*triggers, where + ".triggers");
     const JsonValue& items = *Required(value, u"items", where);
     Expect(items, JsonValue::Kind::Array, where + ".items");
@@ -366,87 +379,69 @@ class Checker {
     std::set<std::uint32_t> ids;
     for (std::size_t i = 0; i < items.elements.size(); ++i) {
       const std::string at = where + ".items[" + std::to_string(i) + "]";
-      note.items.push_back(Item(items.elements[i], at));
-      if (!ids.insert(note.items.back().id).second)
-        Fail(*items.elements[i].Find(u"id"), at + ".id: item " + std::to_string(note.items.back().id) +
+      plan.items.push_back(Item(items.elements[i], at));
+      if (!ids.insert(plan.items.back().id).second)
+        Fail(*items.elements[i].Find(u"id"), at + ".id: item " + std::to_string(plan.items.back().id) +
                                                  " appears twice in this note");
     }
-    return note;
+    return plan;
   }
 };
 
-// Writes the plan; returns an empty string or what failed.  Records are
-// written directly (not through CreateNote/CreateItem) because those issue
-// new ids.
-class Writer {
- public:
-  explicit Writer(Ku& db) : db_(db) {}
-
-  std::string Write(const ImportPlan& plan) {
-    // The counter first, so that a note created meanwhile cannot take an
-    // imported id; it never goes down, or ids could be issued twice.
-    std::uint32_t highest = 0;
-    for (const NotePlan& note : plan.notes) highest = std::max(highest, note.id);
-    const Bytes counter = ReadValue(db_, model::NoteIdCounterKey());
-    if (counter.size() == 4) highest = std::max(highest, LoadU32LE(counter.data()));
-    if (highest != 0) PutU32(model::NoteIdCounterKey(), highest);
-    for (const auto& [name, block] : plan.schemes) {
-      model::Key key{model::kSchemeKind};
-      const Bytes nameBytes = model::TextBytes(name);
-      key.insert(key.end(), nameBytes.begin(), nameBytes.end());
-      Put(key, block);
-    }
-    Put(model::NoteFieldKey(model::kDefaultSchemeNote, kSchemeName), model::TextBytes(plan.defaultScheme));
-    Put(model::NoteFieldKey(model::kCustomColoursNote, kCustomColours), plan.customColours);
-    for (const NotePlan& note : plan.notes) WriteNote(note);
-    return error_;
+std::string RestoreFailure(const model::RestoreResult& result) {
+  using model::RestoreStatus;
+  switch (result.status) {
+    case RestoreStatus::Ok: return "";
+    case RestoreStatus::BadNoteId: return "the id belongs to a pseudo-note";
+    case RestoreStatus::NoteExists: return "a note with this id exists";
+    case RestoreStatus::NoteMissing: return "the note does not exist";
+    case RestoreStatus::BadName: return "the name is empty or too long";
+    case RestoreStatus::BadField: return "a field is not a note field of its type";
+    case RestoreStatus::BadItemId: return "item id 0";
+    case RestoreStatus::ItemExists: return "the item id is in use";
+    case RestoreStatus::NoteFull: return "the note already holds " + std::to_string(model::kMaxItemsPerNote) + " items";
+    case RestoreStatus::NoTitle: return "the item has no title";
+    case RestoreStatus::IconPathTooLong: return "the icon path is longer than 2048 bytes";
+    case RestoreStatus::StoreFailed: return "store error " + std::to_string(result.storeCode);
   }
+  return "unknown failure";
+}
 
- private:
-  Ku& db_;
-  std::string error_;
-
-  // Empty values are not written: an empty value means absent, and the
-  // database has nothing to clear.
-  void Put(const model::Key& key, const Bytes& value) {
-    if (!error_.empty() || value.empty()) return;
-    if (const int rc = db_.Put(key, value.data(), static_cast<std::uint32_t>(value.size())); rc != 0)
-      error_ = "cannot store key " + FormatHex(key.data(), key.size()) + " (store error " + std::to_string(rc) + ")";
+// Writes the plan through the model, which keeps note and item ids and
+// keeps the counters, markers, counts and order entries as its own
+// operations do; returns an empty string or what failed.
+std::string WritePlan(Ku& db, const ImportPlan& plan, std::ostream& err) {
+  // All ids first, so that a note created meanwhile cannot take an
+  // imported one; the counter never goes down.
+  std::uint32_t highest = 0;
+  for (const NotePlan& note : plan.notes) highest = std::max(highest, note.note.id);
+  if (const int rc = model::ReserveNoteIds(db, highest); rc != 0)
+    return "cannot store the note id counter (store error " + std::to_string(rc) + ")";
+  for (const auto& [name, block] : plan.schemes)
+    if (const int rc = model::WriteScheme(db, name, block); rc != 0)
+      return "cannot store the scheme \"" + Utf16ToUtf8ForDisplay(name) + "\" (store error " + std::to_string(rc) + ")";
+  if (!plan.defaultScheme.empty())
+    if (const int rc = model::PutNoteText(db, model::kDefaultSchemeNote, kSchemeName, plan.defaultScheme); rc != 0)
+      return "cannot store the default scheme name (store error " + std::to_string(rc) + ")";
+  if (!plan.customColours.empty())
+    if (const int rc = model::PutNoteBytes(db, model::kCustomColoursNote, kCustomColours, plan.customColours.data(),
+                                           static_cast<std::uint32_t>(plan.customColours.size()));
+        rc != 0)
+      return "cannot store the custom colours (store error " + std::to_string(rc) + ")";
+  StderrMessages notifier(err);
+  model::ItemSyncHooks sync;
+  model::AppMutex appMutex;
+  model::ItemOperations ops(db, notifier, sync, appMutex);
+  for (const NotePlan& note : plan.notes) {
+    const std::string where = "note " + std::to_string(note.note.id);
+    if (const model::RestoreResult r = model::RestoreNote(db, note.note); !r.ok())
+      return "cannot restore " + where + ": " + RestoreFailure(r);
+    for (const model::ItemRecord& item : note.items)
+      if (const model::RestoreResult r = ops.RestoreItem(note.note.id, item); !r.ok())
+        return "cannot restore item " + std::to_string(item.id) + " of " + where + ": " + RestoreFailure(r);
   }
-  void PutU32(const model::Key& key, std::uint32_t value) {
-    Bytes raw(4);
-    StoreU32LE(raw.data(), value);
-    Put(key, raw);
-  }
-
-  void WriteNote(const NotePlan& note) {
-    using namespace model::item_field;
-    Put(model::NoteMetaKey(model::kMetaName, note.id), model::TextBytes(note.name));
-    for (const auto& [field, value] : note.fields) PutU32(model::NoteFieldKey(note.id, field), value);
-    for (const auto& [field, text] : note.texts) Put(model::NoteFieldKey(note.id, field), model::TextBytes(text));
-    Put(model::NoteFieldKey(note.id, kOwnAppearance), note.ownAppearance);
-    if (note.triggers != 0) PutU32(model::NoteMetaKey(model::kMetaTriggers, note.id), note.triggers);
-    std::uint32_t highestItem = 0;
-    for (const ItemPlan& item : note.items) {
-      Put(model::ItemMarkerKey(note.id, item.id), Bytes{0});
-      Put(model::ItemFieldKey(note.id, kTitle, item.id), model::TextBytes(item.title));
-      Put(model::ItemFieldKey(note.id, kContent, item.id), model::TextBytes(item.content));
-      if (item.iconIndex) PutU32(model::ItemFieldKey(note.id, kIconIndex, item.id), *item.iconIndex);
-      Put(model::ItemFieldKey(note.id, kIconPath, item.id), model::TextBytes(item.iconPath));
-      if (error_.empty())
-        if (const int rc = model::SetOrderEntry(db_, note.id, item.id, item.title); rc != 0)
-          error_ = "cannot store the order entry of item " + std::to_string(item.id) + " of note " +
-                   std::to_string(note.id) + " (store error " + std::to_string(rc) + ")";
-      highestItem = std::max(highestItem, item.id);
-    }
-    // A stored counter is kept as it was (it may be above every live id);
-    // without one, the next item must still get a fresh id.
-    if (!note.fields.contains(kItemIdCounter) && highestItem != 0)
-      PutU32(model::NoteFieldKey(note.id, kItemIdCounter), highestItem);
-    if (!note.items.empty())
-      PutU32(model::NoteFieldKey(note.id, kItemCount), static_cast<std::uint32_t>(note.items.size()));
-  }
-};
+  return {};
+}
 
 int RunImport(CommandContext& context, CommandArgs) {
   std::string document;
@@ -478,7 +473,7 @@ int RunImport(CommandContext& context, CommandArgs) {
     return ReportError(context, "the database already has " + std::to_string(existing) +
                                     (existing == 1 ? " note" : " notes") +
                                     "; import only fills a database without notes; nothing was imported");
-  const std::string failure = Writer(db).Write(plan);
+  const std::string failure = WritePlan(db, plan, context.err);
   if (!failure.empty()) return ReportError(context, failure + "; the import stopped part way");
   std::size_t items = 0;
   for (const NotePlan& note : plan.notes) items += note.items.size();

@@ -53,6 +53,11 @@ std::span<const CommandSpec> ProtectCommands();
 std::span<const CommandSpec> SyncCommands();
 std::span<const CommandSpec> MaintenanceCommands();
 
+// check --repair: the model's repairs of every note (stale order entries,
+// item counts), one line per repaired note.  Run only on a database whose
+// store check passed.
+int RepairNotes(CommandContext& context);
+
 // Commands check their arguments first and open the database afterwards, so
 // that a mistyped command never creates or touches a file.  Returns kExitOk
 // with context.db set, or reports why not.

@@ -1,11 +1,8 @@
 #include "model_support.h"
 
-#include <algorithm>
 #include <charconv>
 #include <set>
 
-#include "model/items.h"
-#include "model/notes.h"
 #include "model/records.h"
 #include "text_utf8.h"
 
@@ -29,41 +26,6 @@ std::optional<std::uint32_t> ParseU32(std::string_view text, std::string_view wh
   return value;
 }
 
-std::span<const NoteFieldName> U32NoteFieldNames() {
-  using namespace model::note_field;
-  static constexpr NoteFieldName kNames[] = {
-      {kLegacyNoTitleBar, "LegacyNoTitleBar"},
-      {kLegacyNoIconText, "LegacyNoIconText"},
-      {kLegacyPassLook, "LegacyPassLook"},
-      {kLegacyItemWidth, "LegacyItemWidth"},
-      {kLegacyItemHeight, "LegacyItemHeight"},
-      {kLegacyIconSize, "LegacyIconSize"},
-      {kLegacyTextRight, "LegacyTextRight"},
-      {kWindowX, "WindowX"},
-      {kWindowY, "WindowY"},
-      {kWindowWidth, "WindowWidth"},
-      {kWindowHeight, "WindowHeight"},
-      {kHotkey, "Hotkey"},
-      {kLegacyFocusedAlpha, "LegacyFocusedAlpha"},
-      {kLegacyUnfocusedAlpha, "LegacyUnfocusedAlpha"},
-      {kItemIdCounter, "ItemIdCounter"},
-      {kItemCount, "ItemCount"},
-      {kScrollPosition, "ScrollPosition"},
-      {kLegacyRefuseParentLook, "LegacyRefuseParentLook"},
-      {kLegacyRememberPosition, "LegacyRememberPosition"},
-      {kLegacyNoAutoClose, "LegacyNoAutoClose"},
-  };
-  return kNames;
-}
-
-std::optional<std::uint8_t> U32NoteFieldByName(std::u16string_view name) {
-  for (const NoteFieldName& entry : U32NoteFieldNames())
-    if (std::equal(name.begin(), name.end(), entry.name.begin(), entry.name.end(),
-                   [](char16_t a, char b) { return a == static_cast<unsigned char>(b); }))
-      return entry.field;
-  return std::nullopt;
-}
-
 std::vector<std::uint8_t> ReadValue(Ku& db, std::span<const std::uint8_t> key) {
   std::vector<std::uint8_t> value;
   if (db.GetValue(key, &value) != 0) value.clear();
@@ -78,8 +40,8 @@ struct OrderWalk {
 
 int CollectOrderEntry(const std::uint8_t* key, std::uint32_t length, const std::uint8_t*, void* context, Ku&) {
   auto& walk = *static_cast<OrderWalk*>(context);
-  if (length <= 8) return 1;
-  const std::uint32_t id = LoadU32BE(key + length - 4);
+  if (length < model::kMinOrderEntryBytes) return 1;
+  const std::uint32_t id = model::OrderEntryItem({key, length});
   if (walk.seen.insert(id).second) walk.ids.push_back(id);
   return 1;
 }

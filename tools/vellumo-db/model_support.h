@@ -1,6 +1,6 @@
 #pragma once
 // What the note and item commands and the export share: argument parsing,
-// the names of the u32 note fields, read-only listing and text display.
+// read-only listing and text display.
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -15,20 +15,11 @@ namespace vellumo::dbtool {
 // Decimal or 0x-hexadecimal, 0 to 0xFFFFFFFF.
 std::optional<std::uint32_t> ParseU32(std::string_view text, std::string_view what, std::string* error);
 
-struct NoteFieldName {
-  std::uint8_t field;
-  std::string_view name;
-};
-// Every u32 note field, in field order.
-std::span<const NoteFieldName> U32NoteFieldNames();
-std::optional<std::uint8_t> U32NoteFieldByName(std::u16string_view name);
-
 // The stored value, empty when absent or unreadable.
 std::vector<std::uint8_t> ReadValue(Ku& db, std::span<const std::uint8_t> key);
 
-// Item ids in list order, read from the order index without the repairs
-// that ListItems and GetItemTitle make: looking must not change anything.
-// An id named by two entries is listed once.
+// Item ids in list order, as ListItems gives them but without a cap, and an
+// id named by two entries listed once (the export must not repeat an item).
 std::vector<std::uint32_t> OrderedItemIds(Ku& db, std::uint32_t note);
 
 // One line of tab-separated output: backslash, tab, line feed and carriage

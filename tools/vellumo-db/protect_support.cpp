@@ -1,5 +1,7 @@
 #include "protect_support.h"
 
+#include "store/record_keys.h"
+
 #include <array>
 
 #include "model/items.h"
@@ -51,7 +53,7 @@ bool ContentUnlock::Unlock(const protect::PasswordKey& key, bool createRecord, s
     case protect::UnlockOutcome::kUnlocked:
       return true;
     case protect::UnlockOutcome::kWrongPassword: {
-      const std::array<std::uint8_t, 1> recordKey{protect::kPasswordRecordKey};
+      const auto& recordKey = record_keys::kPasswordKey;
       std::vector<std::uint8_t> record;
       const bool hasRecord = db_.GetValue(recordKey, &record) == 0 && !record.empty();
       *error = hasRecord ? "wrong password"
@@ -62,7 +64,7 @@ bool ContentUnlock::Unlock(const protect::PasswordKey& key, bool createRecord, s
       *error = "the database has no password record yet, so nothing in it is encrypted";
       return false;
     case protect::UnlockOutcome::kDamagedRecord: {
-      const std::array<std::uint8_t, 1> recordKey{protect::kPasswordRecordKey};
+      const auto& recordKey = record_keys::kPasswordKey;
       std::vector<std::uint8_t> record;
       const int rc = db_.GetValue(recordKey, &record);
       *error = rc == 0 ? "the password record is damaged: " + std::to_string(record.size()) + " bytes instead of " +
