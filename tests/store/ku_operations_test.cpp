@@ -307,10 +307,8 @@ TEST(KuOperations, EraseRemovesAPrefixUpToAMaximumLength) {
 // Collects what Scan reports.
 int Collect(const std::uint8_t* key, std::uint32_t keyLength, const std::uint8_t* vh, void* context, Ku& ku) {
   auto* out = static_cast<std::vector<std::pair<Bytes, Bytes>>*>(context);
-  const std::uint16_t length = LoadU16LE(vh);
-  Bytes value(length);
-  if (length <= 6) std::memcpy(value.data(), vh + 2, length);
-  else EXPECT_EQ(ku.ReadBlock(trie::LoadUnitAddr(vh + 2), 0, value.data(), length), 0);
+  Bytes value;
+  EXPECT_EQ(ScannedValue(vh, ku).ReadAll(&value), 0);
   out->emplace_back(Bytes(key, key + keyLength), value);
   return 1;
 }
