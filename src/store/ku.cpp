@@ -54,7 +54,11 @@ OpenResult Ku::OpenOpenedFiles(const std::filesystem::path& hsPath) {
         header[10] != kAddressWidth || header[11] != kUnitSize)
       return OpenResult::NotThisFormat;
     if (storedEnd < kNewEndUnit) return OpenResult::NotThisFormat;
-    if (fileSize < kNewEndUnit * kUnitSize) return OpenResult::Truncated;
+    // Every writer grows the file in whole views.  One of any other length
+    // that ends before EndUnit was cut; it is refused here, before mapping
+    // it could grow it.
+    const bool grownInSteps = fileSize != 0 && fileSize % KYiQ8v::kDatabaseViewSize == 0;
+    if (storedEnd * kUnitSize > fileSize && !grownInSteps) return OpenResult::Truncated;
   }
 
   // Only the .ku file makes a database: without its .hs file it runs, but
@@ -74,9 +78,9 @@ OpenResult Ku::OpenOpenedFiles(const std::filesystem::path& hsPath) {
     // A writer publishes a new EndUnit before the file grows to reach it,
     // so a full disk leaves EndUnit beyond the end of the file, by as many
     // blocks as failed to be written.  Nothing was linked to them: the range
-    // reads as zeros, and the first write there grows the file.  A file that
-    // was cut instead has lost blocks the trie still names, and is refused;
-    // only such files pay for the walk.
+    // reads as zeros, and the first write there grows the file.  A file cut
+    // at a view boundary instead has lost blocks the trie still names, and
+    // is refused; only files shorter than EndUnit pay for the walk.
     if (endUnit_ * kUnitSize > fileSize && !KuTrie(*this).ReachableBlocksBelow(fileSize / kUnitSize))
       return OpenResult::Truncated;
   }
