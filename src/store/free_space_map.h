@@ -24,6 +24,10 @@
 // when the flag is still set.  Only the flag word is cleared after each
 // update; the rest is cleared on close, so a cleanly closed file has zeros
 // there, as the format expects.
+//
+// A new map is an empty file, and stays one until the first release: a miss
+// counted before then is kept in memory and reaches the file with the
+// counters that release writes.
 #include <array>
 #include <cstdint>
 #include <filesystem>

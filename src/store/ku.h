@@ -41,7 +41,9 @@ inline constexpr int kExchangeClosed = 377, kExchangePath = 384, kExchangeHeader
                      kExchangeBlockWrite = 414, kExchangeHeaderWrite = 422;
 inline constexpr int kPutIfClosed = 442, kPutIfPath = 451, kPutIfCondition = 457, kPutIfCounterTooLong = 462,
                      kPutIfOldBlock = 468, kPutIfBlockWrite = 483, kPutIfHeaderWrite = 502;
-// Block reads and writes.
+// Block reads and writes.  kReusedBeyondEnd keeps its number but is no
+// longer returned: a listed block that cannot be used drops its list and the
+// request takes fresh space.
 inline constexpr int kBlockZeroLength = 949, kBlockBeyondEnd = 961, kEndUnitOverflow = 969,
                      kReusedBeyondEnd = 978, kBlockWriteFailed = 990;
 inline constexpr int kReadAddressZero = 1016, kReadBeyondEnd = 1020, kReadFailed = 1030;
@@ -91,8 +93,8 @@ class Ku {
   int Scan(std::span<const std::uint8_t> startKey, std::uint32_t minLength, std::uint32_t maxLength,
            ScanCallback callback, void* context);
   std::uint32_t Erase(std::span<const std::uint8_t> prefix, std::uint32_t maxLength);
-  // Reads part of a value block; takes no lock of its own (Scan callbacks
-  // call it with the lock held).
+  // Reads part of a value block; takes no lock of its own (Scan callbacks,
+  // through ScannedValue, call it with the lock held).
   [[nodiscard]] int ReadBlock(std::uint64_t unitAddr, std::uint32_t offset, std::uint8_t* buffer,
                               std::uint32_t length);
 
