@@ -274,23 +274,6 @@ int Ku::GetValue(std::span<const std::uint8_t> key, std::vector<std::uint8_t>* v
   return rc;
 }
 
-int ScannedValue::Read(std::span<std::uint8_t> buffer) const {
-  const std::uint32_t n = static_cast<std::uint32_t>(std::min<std::size_t>(buffer.size(), Length()));
-  if (n == 0) return 0;
-  if (header_.IsInline()) {
-    std::memcpy(buffer.data(), header_.raw + 2, n);
-    return 0;
-  }
-  return database_.ReadBlock(header_.BlockAddress(), 0, buffer.data(), n);
-}
-
-int ScannedValue::ReadAll(std::vector<std::uint8_t>* value) const {
-  value->resize(Length());
-  const int rc = Read(*value);
-  if (rc != 0) value->clear();
-  return rc;
-}
-
 }  // namespace vellumo
 
 namespace vellumo {

@@ -60,7 +60,8 @@ enum class OpenResult { Opened, Created, KuUnopenable, NotThisFormat, Truncated 
 enum class Presence : std::uint8_t {
   Present,  // the key has a non-empty value, read whole
   Absent,   // no node for the key, or its value is empty
-  Damaged,  // a node, value header or value block on the way could not be read
+  Damaged,  // a node, value header or value block on the way could not be
+            // read, or there is no open database to read
 };
 
 class Ku {
@@ -192,19 +193,32 @@ class Ku {
 //   ScannedValue value(valueHeader, database);
 //   value.Read(buffer);
 // Values of up to 6 bytes come from the header, longer ones from their block.
+// Valid for the duration of the callback, like the header it reads.
 class ScannedValue {
  public:
-  ScannedValue(const std::uint8_t* valueHeader, Ku& database) : database_(database) {
-    std::memcpy(header_.raw, valueHeader, trie::kValueHeaderSize);
-  }
-  std::uint32_t Length() const { return header_.Length(); }
+  ScannedValue(const std::uint8_t* valueHeader, Ku& database) : header_(valueHeader), database_(database) {}
+  std::uint32_t Length() const { return LoadU16LE(header_); }
   // Copies min(buffer.size(), Length()) bytes; 0 or a ReadBlock code.
-  [[nodiscard]] int Read(std::span<std::uint8_t> buffer) const;
+  [[nodiscard]] int Read(std::span<std::uint8_t> buffer) const {
+    const std::uint32_t length = Length();
+    const auto n = static_cast<std::uint32_t>(buffer.size() < length ? buffer.size() : length);
+    if (n == 0) return 0;
+    if (length <= trie::kMaxInlineValue) {
+      std::memcpy(buffer.data(), header_ + 2, n);
+      return 0;
+    }
+    return database_.ReadBlock(trie::LoadUnitAddr(header_ + 2), 0, buffer.data(), n);
+  }
   // The whole value; empty on failure.
-  [[nodiscard]] int ReadAll(std::vector<std::uint8_t>* value) const;
+  [[nodiscard]] int ReadAll(std::vector<std::uint8_t>* value) const {
+    value->resize(Length());
+    const int rc = Read(*value);
+    if (rc != 0) value->clear();
+    return rc;
+  }
 
  private:
-  trie::ValueHeader header_;
+  const std::uint8_t* header_;
   Ku& database_;
 };
 
