@@ -270,10 +270,9 @@ class KuEngine {
   static int Visit(const std::uint8_t* key, std::uint32_t keyLength, const std::uint8_t* valueHeader, void* context,
                    Ku& database) {
     auto* c = static_cast<Context*>(context);
-    const std::uint32_t length = vellumo::LoadU16LE(valueHeader);
-    if (length <= vellumo::trie::kMaxInlineValue) {
-      std::memcpy(c->buffer, valueHeader + 2, length);
-    } else if (database.ReadBlock(vellumo::trie::LoadUnitAddr(valueHeader + 2), 0, c->buffer, length) != 0) {
+    const vellumo::ScannedValue value(valueHeader, database);
+    const std::uint32_t length = value.Length();
+    if (value.Read(std::span<std::uint8_t>(c->buffer, length)) != 0) {
       c->ok = false;
       return 0;
     }

@@ -1,5 +1,7 @@
 #include "notes/trigger_notes.h"
 
+#include <array>
+
 #include "model/notes.h"
 #include "model/records.h"
 #include "platform/bytes.h"
@@ -15,12 +17,13 @@ struct Collect {
 };
 
 int CollectOpened(const std::uint8_t* key, std::uint32_t length, const std::uint8_t* valueHeader, void* context,
-                  Ku&) {
+                  Ku& database) {
   auto& collect = *static_cast<Collect*>(context);
-  // Trigger flags are 4 bytes and therefore stored in the header itself.
   if (length != 6 || key[0] != model::kNoteMetaKind || key[1] != model::kMetaTriggers) return 1;
-  if (LoadU16LE(valueHeader) != 4) return 1;
-  const std::uint32_t flags = LoadU32LE(valueHeader + 2);
+  const ScannedValue value(valueHeader, database);
+  std::array<std::uint8_t, 4> bytes{};
+  if (value.Length() != bytes.size() || value.Read(bytes) != 0) return 1;
+  const std::uint32_t flags = LoadU32LE(bytes.data());
   if (model::trigger::Opens(flags, collect.code, collect.held.shift, collect.held.ctrl, collect.held.alt))
     collect.notes.push_back(LoadU32LE(key + 2));
   return 1;
@@ -30,7 +33,7 @@ int CollectOpened(const std::uint8_t* key, std::uint32_t length, const std::uint
 
 std::vector<std::uint32_t> NotesOpenedBy(Ku& db, unsigned triggerCode, HeldModifiers held) {
   Collect collect{triggerCode, held, {}};
-  const model::Key start{model::kNoteMetaKind, model::kMetaTriggers, 0, 0, 0, 0};
+  const model::Key start = model::NoteMetaKey(model::kMetaTriggers, 0);
   db.Scan(start, 3, 6, &CollectOpened, &collect);
   return collect.notes;
 }

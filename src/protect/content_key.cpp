@@ -104,13 +104,10 @@ enum class RecordState { Absent, Present, Unusable };
 
 RecordState ReadRecord(Ku& database, std::array<std::uint8_t, kPasswordRecordBytes>& out) {
   std::vector<std::uint8_t> value;
-  const int rc = database.GetValue(kRecordKeyBytes, &value);
-  // The store answers a key it has no value for with kGetHeader as well as
-  // kGetNotFound; kGetHeader also covers an unreadable header, which is why
-  // a new record is only ever written where the store confirms none is.
-  if (rc == ku_error::kGetNotFound || rc == ku_error::kGetHeader || (rc == 0 && value.empty())) {
-    return RecordState::Absent;
-  }
+  Presence presence = Presence::Damaged;
+  const int rc = database.GetValue(kRecordKeyBytes, &value, &presence);
+  // A new record is only ever written where the store confirms none is.
+  if (presence == Presence::Absent) return RecordState::Absent;
   if (rc != 0 || value.size() != out.size()) return RecordState::Unusable;
   std::copy(value.begin(), value.end(), out.begin());
   return RecordState::Present;

@@ -2,19 +2,22 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <system_error>
 #include <vector>
 
 #include "platform/process_paths.h"
 #include "store/database_path.h"
+#include "platform/utf16_bytes.h"
+#include "store/record_keys.h"
 
 namespace vellumo {
 
 namespace {
 
-const std::uint8_t kLastBackupTimeKey[] = {0x08, 0x03};
-const std::uint8_t kBackupCounterKey[] = {0x08, 0x01};
-const std::uint8_t kBackupDirectoryKey[] = {0x08, 0x02};
+using record_keys::kBackupCounterKey;
+using record_keys::kBackupDirectoryKey;
+using record_keys::kLastBackupTimeKey;
 
 char16_t FoldAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
 
@@ -92,6 +95,31 @@ std::uint64_t UnixTimeMs() {
   return static_cast<std::uint64_t>(duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
 }
 
+namespace {
+
+// The backup directory record, when it names a directory that exists.  The
+// program makes it the current directory for the copy; one that cannot be
+// made current leaves the working directory in place, and so does this.
+std::optional<std::filesystem::path> BackupDirectory(Ku& db) {
+  std::vector<std::uint8_t> directory;
+  if (db.GetValue(kBackupDirectoryKey, &directory) != 0 || directory.size() < 2) return std::nullopt;
+  std::u16string text = Utf16FromBytes(directory);
+  text.resize(std::min(text.size(), text.find(u'\0')));
+  if (text.empty()) return std::nullopt;
+  std::filesystem::path path(text);
+  std::error_code ec;
+  if (!std::filesystem::is_directory(path, ec)) return std::nullopt;
+  return path;
+}
+
+bool HasBackupClock(Ku& db) {
+  std::uint8_t stored[8];
+  std::uint32_t length = sizeof stored;
+  return db.Get(kLastBackupTimeKey, stored, &length) == 0 && length == 8;
+}
+
+}  // namespace
+
 int RunBackup(Ku& db, BackupMode mode, const DatabaseNaming& naming, UserMessages& messages, std::uint64_t nowMs) {
   std::uint8_t stored[8] = {};
   std::uint32_t length = sizeof stored;
@@ -106,16 +134,7 @@ int RunBackup(Ku& db, BackupMode mode, const DatabaseNaming& naming, UserMessage
   if (!hadTime) return 1;
 
   DatabaseNaming target = naming;
-  std::vector<std::uint8_t> directory;
-  if (db.GetValue(kBackupDirectoryKey, &directory) == 0 && directory.size() >= 2) {
-    std::u16string text;
-    for (std::size_t i = 0; i + 1 < directory.size(); i += 2) {
-      const auto c = static_cast<char16_t>(LoadU16LE(&directory[i]));
-      if (c == 0) break;
-      text.push_back(c);
-    }
-    if (!text.empty()) target.directory = std::filesystem::path(text);
-  }
+  if (auto directory = BackupDirectory(db)) target.directory = *directory;
 
   // Keep at most nine older pairs beside the new one.
   for (auto pairs = ListBackups(target.directory, target.baseName);
@@ -145,6 +164,12 @@ int RunBackup(Ku& db, BackupMode mode, const DatabaseNaming& naming, UserMessage
   }
   if (mode == BackupMode::Manual) messages.Show(u"数据库备份完成。", u"便利贴");
   return 0;
+}
+
+int BackUpNow(Ku& db, const DatabaseNaming& naming, UserMessages& messages, std::uint64_t nowMs) {
+  // The first check only starts the clock; this one is asked for a copy.
+  if (!HasBackupClock(db)) (void)RunBackup(db, BackupMode::Manual, naming, messages, nowMs);
+  return RunBackup(db, BackupMode::Manual, naming, messages, nowMs);
 }
 
 int CompactDatabase(Ku& live, const DatabaseNaming& naming, UserMessages& messages, std::uint64_t nowMs,

@@ -41,8 +41,15 @@ inline constexpr int kBackupPairsKept = 10;
 // Milliseconds since 1970-01-01 UTC.
 std::uint64_t UnixTimeMs();
 
-// 0 when a backup was made, 1 when none was due or it failed.
+// 0 when a backup was made, 1 when none was due or it failed.  A backup
+// directory that does not exist (or is not a directory) is passed over: the
+// pair goes to naming.directory, as it does when no directory is set.
 int RunBackup(Ku& db, BackupMode mode, const DatabaseNaming& naming, UserMessages& messages, std::uint64_t nowMs);
+
+// A manual backup that is made even for a database that never had a backup
+// check, where RunBackup would only start the clock: for callers that are
+// asked for a backup now (the command-line tool), not on a schedule.
+int BackUpNow(Ku& db, const DatabaseNaming& naming, UserMessages& messages, std::uint64_t nowMs);
 
 // Writes database number 2 from the live one.  The program ends the process
 // in onCopied; the function returns 0 after onCopied, nonzero on failure

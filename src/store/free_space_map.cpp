@@ -19,7 +19,10 @@ bool FreeSpaceMap::Open(const std::filesystem::path& hsPath) {
   if (!file_.IsOpen()) return false;
   view_ = std::make_unique<KYiQ8v>(file_, KYiQ8v::kFreeMapMaxViews, KYiQ8v::kFreeMapViewSize);
   std::vector<std::uint8_t> raw(kCountersOffset + kCountersSize);
-  if (view_->Read(0, raw.data(), raw.size()) != 0) return false;
+  if (view_->Read(0, raw.data(), raw.size()) != 0) {
+    Close();
+    return false;
+  }
   for (std::uint32_t s = 0; s <= kMaxListUnits; ++s) heads_[s] = LoadU32LE(&raw[4 * s]);
   heads_[kMaxListUnits + 1] = 0;
   const std::uint8_t* c = &raw[kCountersOffset];
@@ -49,6 +52,7 @@ void FreeSpaceMap::Close() noexcept {
 }
 
 bool FreeSpaceMap::Recover(std::uint64_t endUnit) {
+  if (!view_) return false;
   std::uint8_t pending[16];
   if (view_->Read(kPendingOffset, pending, sizeof pending) == 0) {
     const std::uint32_t word = LoadU32LE(pending);
@@ -119,6 +123,10 @@ void FreeSpaceMap::UpdateHeads(std::uint32_t top, std::uint32_t from, std::uint3
   (void)view_->Write(kPendingOffset, nullptr, 4);
 }
 
+bool FreeSpaceMap::CountersInFile() const {
+  return view_ && view_->MappedSize() >= kCountersOffset + kCountersSize;
+}
+
 void FreeSpaceMap::WriteCounters() {
   std::uint8_t c[kCountersSize];
   StoreU32LE(c + 0, counters_.recordHighWater);
@@ -141,8 +149,11 @@ void FreeSpaceMap::WriteRecordCounters() {
   (void)view_->Write(kCountersOffset, c, sizeof c);
 }
 
+// A miss is a statistic: before the first release it waits in memory for
+// the next full counter write rather than growing an empty .hs file.
 void FreeSpaceMap::CountMiss() {
   ++counters_.splitOrMissCount;
+  if (!CountersInFile()) return;
   std::uint8_t c[4];
   StoreU32LE(c, counters_.splitOrMissCount);
   (void)view_->Write(kCountersOffset + 8, c, sizeof c);
@@ -150,6 +161,7 @@ void FreeSpaceMap::CountMiss() {
 
 int FreeSpaceMap::ReadRecord(std::uint32_t index, FreeRecord* record) {
   if (index == 0 || index > counters_.recordHighWater) return 1;
+  if (!view_) return 2;
   std::uint8_t raw[kRecordSize];
   if (view_->Read(RecordOffset(index), raw, sizeof raw) != 0) return 2;
   record->next = LoadU32LE(raw);
@@ -157,11 +169,22 @@ int FreeSpaceMap::ReadRecord(std::uint32_t index, FreeRecord* record) {
   return 0;
 }
 
-int FreeSpaceMap::Pop(std::uint32_t units, std::uint64_t* address) {
+int FreeSpaceMap::PeekHead(std::uint32_t units, FreeRecord* record) {
   const std::uint32_t r = heads_[units];
-  FreeRecord record;
-  if (ReadRecord(r, &record) != 0) return 1;
-  if (record.next > counters_.recordHighWater) return 2;
+  if (ReadRecord(r, record) != 0) return 1;
+  // A link out of range would stop this list at every later request; one
+  // back to the record itself would hand its block out twice.
+  if (record->next > counters_.recordHighWater || record->next == r) return 2;
+  return 0;
+}
+
+void FreeSpaceMap::DropList(std::uint32_t units) {
+  if (!ListNonEmpty(units)) return;
+  UpdateHeads(units, heads_[units], heads_[units + 1]);
+}
+
+void FreeSpaceMap::Pop(std::uint32_t units, const FreeRecord& record) {
+  const std::uint32_t r = heads_[units];
   const std::uint32_t newHead = record.next ? record.next : heads_[units + 1];
   UpdateHeads(units, r, newHead);
   // The record is out of every list now; keep it for the next release.
@@ -172,12 +195,10 @@ int FreeSpaceMap::Pop(std::uint32_t units, std::uint64_t* address) {
   if (units < counters_.freeUnits) counters_.freeUnits -= units;
   if (++counters_.reuseCount == 0) ++counters_.reuseWraps;
   WriteCounters();
-  *address = record.address;
-  return 0;
 }
 
 void FreeSpaceMap::Record(std::uint64_t address, std::uint32_t units, std::uint32_t nowMs) {
-  if (address == 0 || units == 0) return;
+  if (address == 0 || units == 0 || !view_) return;
   if (backOffActive_) {
     if (static_cast<std::int32_t>(backOffUntilMs_ - nowMs) > 0) return;
     backOffActive_ = false;
@@ -194,8 +215,9 @@ void FreeSpaceMap::Record(std::uint64_t address, std::uint32_t units, std::uint3
       return;
     }
     std::uint32_t next = LoadU32LE(link);
-    // A corrupt recycled chain is cut rather than followed out of range.
-    counters_.recycledHead = next <= counters_.recordHighWater ? next : 0;
+    // A corrupt recycled chain is cut rather than followed out of range or
+    // back to the same record, which would then sit in two lists at once.
+    counters_.recycledHead = next <= counters_.recordHighWater && next != index ? next : 0;
   } else {
     index = ++counters_.recordHighWater;
   }
@@ -220,6 +242,8 @@ void FreeSpaceMap::UnmapAll() noexcept {
   if (view_) view_->UnmapAll();
 }
 
-void FreeSpaceMap::TouchLastWriteTime() const noexcept { (void)file_.TouchLastWriteTime(); }
+void FreeSpaceMap::TouchLastWriteTime() const noexcept {
+  if (file_.IsOpen()) (void)file_.TouchLastWriteTime();
+}
 
 }  // namespace vellumo

@@ -24,6 +24,10 @@
 // when the flag is still set.  Only the flag word is cleared after each
 // update; the rest is cleared on close, so a cleanly closed file has zeros
 // there, as the format expects.
+//
+// A new map is an empty file, and stays one until the first release: a miss
+// counted before then is kept in memory and reaches the file with the
+// counters that release writes.
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -67,7 +71,10 @@ class FreeSpaceMap {
   FreeSpaceMap(const FreeSpaceMap&) = delete;
   FreeSpaceMap& operator=(const FreeSpaceMap&) = delete;
 
+  // False when the file cannot be opened; the map then stays empty and
+  // drops every release, so the database runs without reuse.
   [[nodiscard]] bool Open(const std::filesystem::path& hsPath);
+  bool IsOpen() const noexcept { return view_ != nullptr; }
   // Finishes an interrupted head update, then drops the whole map when its
   // heads or counters cannot belong to a database of endUnit units (only
   // reuse is lost that way, never data).  Returns true when it was dropped.
@@ -83,9 +90,15 @@ class FreeSpaceMap {
   std::uint32_t ListSizeOfHead(std::uint32_t units) const;
   const FreeSpaceCounters& Counters() const { return counters_; }
 
-  // Takes the first record of the non-empty list `units`; its block address
-  // is returned.  Nonzero on a record that cannot be read or is corrupt.
-  [[nodiscard]] int Pop(std::uint32_t units, std::uint64_t* address);
+  // The first record of the non-empty list `units`.  Nonzero when it cannot
+  // be read or its link cannot be followed (out of range, or naming the
+  // record itself); the list is then unusable and should be dropped.
+  [[nodiscard]] int PeekHead(std::uint32_t units, FreeRecord* record);
+  // Takes the record PeekHead returned out of its list.
+  void Pop(std::uint32_t units, const FreeRecord& record);
+  // Forgets the whole list `units`: its blocks are never handed out again.
+  // What a list that names a block in use costs is reuse, never data.
+  void DropList(std::uint32_t units);
   // Enters a block that has already been zeroed.  Dropped silently when the
   // back-off is active or the block is too large to be listed.
   void Record(std::uint64_t address, std::uint32_t units, std::uint32_t nowMs);
@@ -104,6 +117,9 @@ class FreeSpaceMap {
   std::uint32_t ReplaceHeadRange(std::uint32_t top, std::uint32_t from, std::uint32_t to);
   void ClearPending();
   void WriteCounters();
+  // Counters are written only where the file already reaches them, so that
+  // a database that never released anything keeps an empty .hs file.
+  bool CountersInFile() const;
   void WriteRecordCounters();
   void Reset();
 

@@ -1,11 +1,13 @@
 #include "store/ku.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
 #include "platform/clock.h"
 #include "platform/file_copy.h"
 #include "store/database_path.h"
+#include "store/ku_trie.h"
 
 namespace vellumo {
 
@@ -52,15 +54,16 @@ OpenResult Ku::OpenOpenedFiles(const std::filesystem::path& hsPath) {
         header[10] != kAddressWidth || header[11] != kUnitSize)
       return OpenResult::NotThisFormat;
     if (storedEnd < kNewEndUnit) return OpenResult::NotThisFormat;
-    // A process stopped between publishing a new EndUnit and growing the file
-    // leaves EndUnit at most one block beyond a file that is still a whole
-    // number of views long; anything else shorter than EndUnit was cut.
+    // Every writer grows the file in whole views.  One of any other length
+    // that ends before EndUnit was cut; it is refused here, before mapping
+    // it could grow it.
     const bool grownInSteps = fileSize != 0 && fileSize % KYiQ8v::kDatabaseViewSize == 0;
-    const std::uint64_t tolerance = grownInSteps ? (trie::kMaxValueLength + 1) + kFullNodeSize : 0;
-    if (storedEnd * kUnitSize > fileSize + tolerance) return OpenResult::Truncated;
+    if (storedEnd * kUnitSize > fileSize && !grownInSteps) return OpenResult::Truncated;
   }
 
-  if (!freeSpace_.Open(hsPath)) return OpenResult::HsUnopenable;
+  // Only the .ku file makes a database: without its .hs file it runs, but
+  // remembers no released block (FreeSpaceUnavailable says so).
+  (void)freeSpace_.Open(hsPath);
   kuView_ = std::make_unique<KYiQ8v>(kuFile_, KYiQ8v::kDatabaseMaxViews, KYiQ8v::kDatabaseViewSize);
   touchState_ = kOpenedUnwritten;
   if (isNew) {
@@ -72,6 +75,14 @@ OpenResult Ku::OpenOpenedFiles(const std::filesystem::path& hsPath) {
     endUnit_ = kNewEndUnit;
   } else {
     endUnit_ = storedEnd;
+    // A writer publishes a new EndUnit before the file grows to reach it,
+    // so a full disk leaves EndUnit beyond the end of the file, by as many
+    // blocks as failed to be written.  Nothing was linked to them: the range
+    // reads as zeros, and the first write there grows the file.  A file cut
+    // at a view boundary instead has lost blocks the trie still names, and
+    // is refused; only files shorter than EndUnit pay for the walk.
+    if (endUnit_ * kUnitSize > fileSize && !KuTrie(*this).ReachableBlocksBelow(fileSize / kUnitSize))
+      return OpenResult::Truncated;
   }
   freeSpaceReset_ = freeSpace_.Recover(endUnit_);
   return isNew ? OpenResult::Created : OpenResult::Opened;
@@ -156,6 +167,42 @@ int Ku::WriteEndUnit() {
   return kuView_->Write(kEndUnitOffset, raw, sizeof raw) == 0 ? 0 : kBlockWriteFailed;
 }
 
+bool Ku::IsUnusedBlock(std::uint64_t unitAddr, std::uint32_t units) {
+  if (unitAddr < kNewEndUnit || unitAddr > endUnit_ || units > endUnit_ - unitAddr) return false;
+  std::uint64_t position = unitAddr * kUnitSize;
+  std::uint64_t left = static_cast<std::uint64_t>(units) * kUnitSize;
+  std::uint8_t scratch[512];
+  while (left > 0) {
+    const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, sizeof scratch));
+    const std::uint8_t* p = kuView_->Pointer(position, n);
+    if (!p) {
+      if (kuView_->Read(position, scratch, n) != 0) return false;
+      p = scratch;
+    }
+    for (std::uint32_t i = 0; i < n; ++i)
+      if (p[i] != 0) return false;
+    position += n;
+    left -= n;
+  }
+  return true;
+}
+
+// Every released block was zeroed before it was listed, so a listed block
+// that is not zero, or lies outside the used area, or sits in a list whose
+// links cannot be followed, means the .hs file does not describe this .ku
+// file (an older or newer pair, a damaged record).  That list is dropped and
+// the request served from fresh space: reuse is lost, never data.
+bool Ku::TakeListedBlock(std::uint32_t listUnits, std::uint64_t* unitAddr) {
+  FreeRecord record;
+  if (freeSpace_.PeekHead(listUnits, &record) != 0 || !IsUnusedBlock(record.address, listUnits)) {
+    freeSpace_.DropList(listUnits);
+    return false;
+  }
+  freeSpace_.Pop(listUnits, record);
+  *unitAddr = record.address;
+  return true;
+}
+
 // Free lists first (exact size, or splitting a larger block of at most 128
 // bytes), otherwise fresh space at EndUnit.
 int Ku::AllocateBlock(std::uint32_t bytes, std::uint64_t* unitAddr) {
@@ -165,24 +212,20 @@ int Ku::AllocateBlock(std::uint32_t bytes, std::uint64_t* unitAddr) {
     if (freeSpace_.Head(units) == 0) {
       freeSpace_.CountMiss();
     } else if (freeSpace_.ListNonEmpty(units)) {
-      std::uint64_t a = 0;
-      if (freeSpace_.Pop(units, &a) != 0) return kReusedBeyondEnd;
-      // A block handed out must lie wholly inside the used area and never
-      // over the header or the root, whatever the .hs file says.
-      if (a < kNewEndUnit || a + units > endUnit_) return kReusedBeyondEnd;
-      *unitAddr = a;
-      return 0;
+      if (TakeListedBlock(units, unitAddr)) return 0;
+      freeSpace_.CountMiss();
     } else if (units > 16) {
       freeSpace_.CountMiss();
     } else {
       const std::uint32_t larger = freeSpace_.ListSizeOfHead(units);
       std::uint64_t a = 0;
-      if (freeSpace_.Pop(larger, &a) != 0) return kReusedBeyondEnd;
-      if (a < kNewEndUnit || a + larger > endUnit_) return kReusedBeyondEnd;
-      freeSpace_.Record(a + units, larger - units, tickSource_());
+      const bool taken = TakeListedBlock(larger, &a);
+      if (taken) freeSpace_.Record(a + units, larger - units, tickSource_());
       freeSpace_.CountMiss();
-      *unitAddr = a;
-      return 0;
+      if (taken) {
+        *unitAddr = a;
+        return 0;
+      }
     }
   }
   if (endUnit_ + units > kMaxUnitAddr) return kEndUnitOverflow;
@@ -216,17 +259,17 @@ void Ku::ReleaseBlock(std::uint64_t unitAddr, std::uint32_t bytes) {
   freeSpace_.Record(unitAddr, units, tickSource_());
 }
 
-int Ku::GetValue(std::span<const std::uint8_t> key, std::vector<std::uint8_t>* value) {
+int Ku::GetValue(std::span<const std::uint8_t> key, std::vector<std::uint8_t>* value, Presence* presence) {
   LockGuard lock(*this);
   std::uint32_t length = 0;
-  int rc = Get(key, nullptr, &length);
-  if (rc != 0) {
+  int rc = Get(key, nullptr, &length, presence);
+  if (rc != 0 || length == 0) {
     value->clear();
     return rc;
   }
   value->resize(length);
   std::uint32_t capacity = length;
-  rc = Get(key, value->data(), &capacity);
+  rc = Get(key, value->data(), &capacity, presence);
   if (rc != 0) value->clear();
   return rc;
 }
@@ -253,10 +296,9 @@ struct CopyContext {
 
 int CopyOne(const std::uint8_t* key, std::uint32_t length, const std::uint8_t* header, void* context, Ku& source) {
   auto* c = static_cast<CopyContext*>(context);
-  const std::uint16_t valueLength = LoadU16LE(header);
-  if (valueLength <= trie::kMaxInlineValue) {
-    std::memcpy(c->value.data(), header + 2, valueLength);
-  } else if (source.ReadBlock(trie::LoadUnitAddr(header + 2), 0, c->value.data(), valueLength) != 0) {
+  const ScannedValue value(header, source);
+  const std::uint32_t valueLength = value.Length();
+  if (value.Read(c->value) != 0) {
     c->failure = ku_error::kReadFailed;
     return 0;
   }

@@ -8,6 +8,7 @@
 // Scan callbacks may call back into it.  Results are 0 or a code unique to the
 // failure site.
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -27,8 +28,8 @@ class Ku;
 enum class PutIfMode : int { PutAlways = 0, PutIfAbsent = 1, PutIfPresent = 2, AddCounter = 3 };
 
 // Called for every visited key with a non-empty value; returns nonzero to go
-// on.  valueHeader points to the key's 8-byte header: a value of 7 or more
-// bytes is read with Ku::ReadBlock through the address in it.
+// on.  valueHeader points to the key's 8-byte header; ScannedValue reads the
+// value through it.
 using ScanCallback = int (*)(const std::uint8_t* key, std::uint32_t keyLength, const std::uint8_t* valueHeader,
                              void* context, Ku& database);
 
@@ -40,14 +41,28 @@ inline constexpr int kExchangeClosed = 377, kExchangePath = 384, kExchangeHeader
                      kExchangeBlockWrite = 414, kExchangeHeaderWrite = 422;
 inline constexpr int kPutIfClosed = 442, kPutIfPath = 451, kPutIfCondition = 457, kPutIfCounterTooLong = 462,
                      kPutIfOldBlock = 468, kPutIfBlockWrite = 483, kPutIfHeaderWrite = 502;
-// Block reads and writes.
+// Block reads and writes.  kReusedBeyondEnd keeps its number but is no
+// longer returned: a listed block that cannot be used drops its list and the
+// request takes fresh space.
 inline constexpr int kBlockZeroLength = 949, kBlockBeyondEnd = 961, kEndUnitOverflow = 969,
                      kReusedBeyondEnd = 978, kBlockWriteFailed = 990;
 inline constexpr int kReadAddressZero = 1016, kReadBeyondEnd = 1020, kReadFailed = 1030;
 }  // namespace ku_error
 
-// How opening went, for callers that explain a refusal to a person.
-enum class OpenResult { Opened, Created, KuUnopenable, HsUnopenable, NotThisFormat, Truncated };
+// How opening went, for callers that explain a refusal to a person.  A .hs
+// file that cannot be opened does not refuse the database (see
+// Ku::FreeSpaceUnavailable).
+enum class OpenResult { Opened, Created, KuUnopenable, NotThisFormat, Truncated };
+
+// What a read found.  Get's codes cannot say it alone: 294 stands both for a
+// key whose walk ends in an empty slot of a full node and for a value header
+// that could not be read.
+enum class Presence : std::uint8_t {
+  Present,  // the key has a non-empty value, read whole
+  Absent,   // no node for the key, or its value is empty
+  Damaged,  // a node, value header or value block on the way could not be
+            // read, or there is no open database to read
+};
 
 class Ku {
  public:
@@ -65,7 +80,9 @@ class Ku {
   bool IsBroken() const;
   OpenResult LastOpenResult() const { return openResult_; }
 
-  [[nodiscard]] int Get(std::span<const std::uint8_t> key, std::uint8_t* buffer, std::uint32_t* length);
+  // presence, when given, says whether a failure means "no value" or damage.
+  [[nodiscard]] int Get(std::span<const std::uint8_t> key, std::uint8_t* buffer, std::uint32_t* length,
+                        Presence* presence = nullptr);
   [[nodiscard]] int Put(std::span<const std::uint8_t> key, const std::uint8_t* data, std::uint32_t length);
   [[nodiscard]] int Exchange(std::span<const std::uint8_t> key, const std::uint8_t* data, std::uint32_t length,
                              std::uint8_t* oldBuffer, std::uint32_t* oldLength);
@@ -77,8 +94,8 @@ class Ku {
   int Scan(std::span<const std::uint8_t> startKey, std::uint32_t minLength, std::uint32_t maxLength,
            ScanCallback callback, void* context);
   std::uint32_t Erase(std::span<const std::uint8_t> prefix, std::uint32_t maxLength);
-  // Reads part of a value block; takes no lock of its own (Scan callbacks
-  // call it with the lock held).
+  // Reads part of a value block; takes no lock of its own (Scan callbacks,
+  // through ScannedValue, call it with the lock held).
   [[nodiscard]] int ReadBlock(std::uint64_t unitAddr, std::uint32_t offset, std::uint8_t* buffer,
                               std::uint32_t length);
 
@@ -97,7 +114,8 @@ class Ku {
   const std::filesystem::path& HsPath() const { return hsPath_; }
 
   // The whole value of a key, for callers that do not know its length.
-  [[nodiscard]] int GetValue(std::span<const std::uint8_t> key, std::vector<std::uint8_t>* value);
+  [[nodiscard]] int GetValue(std::span<const std::uint8_t> key, std::vector<std::uint8_t>* value,
+                             Presence* presence = nullptr);
 
   // Inspection, for the command-line tool and the checker.
   std::uint64_t EndUnit() const { return endUnit_; }
@@ -106,6 +124,13 @@ class Ku {
   KYiQ8v* KuView() { return kuView_.get(); }
   // True when the free-space map had to be dropped at open.
   bool FreeSpaceWasReset() const { return freeSpaceReset_; }
+  // True when the .hs file could not be opened: the database works, but
+  // released blocks are not remembered and nothing is reused until a later
+  // open succeeds.
+  bool FreeSpaceUnavailable() const { return IsOpen() && !freeSpace_.IsOpen(); }
+  // The file ends before EndUnit (what a full disk leaves behind): the
+  // missing range reads as zeros and the first write there grows the file.
+  bool EndsBeforeEndUnit() const { return IsOpen() && kuView_->MappedSize() < endUnit_ * trie::kUnitSize; }
 
   // The lock, for callers that group several operations (re-entrant).
   void Lock();
@@ -142,6 +167,9 @@ class Ku {
                                 std::uint8_t* scratch);
   [[nodiscard]] int WriteBytes(std::uint64_t unitAddr, std::uint32_t offset, const void* data, std::uint32_t length);
   [[nodiscard]] int AllocateBlock(std::uint32_t bytes, std::uint64_t* unitAddr);
+  // True when [unitAddr, +units) lies in the used area and is all zero.
+  bool IsUnusedBlock(std::uint64_t unitAddr, std::uint32_t units);
+  bool TakeListedBlock(std::uint32_t listUnits, std::uint64_t* unitAddr);
   // Writes `bytes` (padded with zeros to whole units) into a new block.
   [[nodiscard]] int WriteNewBlock(const std::uint8_t* data, std::uint32_t bytes, std::uint64_t* unitAddr);
   void ReleaseBlock(std::uint64_t unitAddr, std::uint32_t bytes);
@@ -159,6 +187,39 @@ class Ku {
   OpenResult openResult_ = OpenResult::KuUnopenable;
   bool freeSpaceReset_ = false;
   std::uint32_t (*tickSource_)() = nullptr;
+};
+
+// The value of a key as a Scan callback sees it, read through the store:
+//   ScannedValue value(valueHeader, database);
+//   value.Read(buffer);
+// Values of up to 6 bytes come from the header, longer ones from their block.
+// Valid for the duration of the callback, like the header it reads.
+class ScannedValue {
+ public:
+  ScannedValue(const std::uint8_t* valueHeader, Ku& database) : header_(valueHeader), database_(database) {}
+  std::uint32_t Length() const { return LoadU16LE(header_); }
+  // Copies min(buffer.size(), Length()) bytes; 0 or a ReadBlock code.
+  [[nodiscard]] int Read(std::span<std::uint8_t> buffer) const {
+    const std::uint32_t length = Length();
+    const auto n = static_cast<std::uint32_t>(buffer.size() < length ? buffer.size() : length);
+    if (n == 0) return 0;
+    if (length <= trie::kMaxInlineValue) {
+      std::memcpy(buffer.data(), header_ + 2, n);
+      return 0;
+    }
+    return database_.ReadBlock(trie::LoadUnitAddr(header_ + 2), 0, buffer.data(), n);
+  }
+  // The whole value; empty on failure.
+  [[nodiscard]] int ReadAll(std::vector<std::uint8_t>* value) const {
+    value->resize(Length());
+    const int rc = Read(*value);
+    if (rc != 0) value->clear();
+    return rc;
+  }
+
+ private:
+  const std::uint8_t* header_;
+  Ku& database_;
 };
 
 }  // namespace vellumo

@@ -288,27 +288,67 @@ int KuTrie::StoreValue(std::uint64_t nodeUnit, const ValueHeader& old, const std
   return 0;
 }
 
+bool KuTrie::ReachableBlocksBelow(std::uint64_t limitUnit) {
+  auto below = [&](std::uint64_t unit, std::uint32_t bytes) {
+    return unit >= kRootUnit && unit < limitUnit && UnitsFor(bytes) <= limitUnit - unit;
+  };
+  std::vector<NodeRef> pending{kRootRef};
+  std::vector<std::uint8_t> node(kFullNodeSize);
+  // A trie has fewer nodes than units; more visits mean a cycle.
+  std::uint64_t visits = 0;
+  while (!pending.empty()) {
+    const NodeRef ref = pending.back();
+    pending.pop_back();
+    const std::uint32_t size = NodeSize(ref.kind);
+    if (!below(ref.address, size) || ++visits > limitUnit) return false;
+    if (ku_.ReadBytes(ref.address, 0, node.data(), size) != 0) return false;
+    const std::uint32_t length = LoadU16LE(node.data());
+    if (length > kMaxInlineValue && !below(LoadUnitAddr(&node[2]), length)) return false;
+    auto push = [&](const std::uint8_t* p) {
+      const NodeRef child = LoadNodeRef(p);
+      if (!child.IsEmpty()) pending.push_back(child);
+    };
+    if (ref.kind == kFullKind) {
+      for (std::uint32_t b = 0; b < 256; ++b) push(&node[8 + kNodeRefSize * b]);
+    } else if (IsListKind(ref.kind)) {
+      for (std::uint32_t j = 0; j < ref.kind; ++j) push(&node[8 + 8 * j + 1]);
+    } else if (IsPathKind(ref.kind)) {
+      push(&node[8 + PathLength(ref.kind)]);
+    }
+  }
+  return true;
+}
+
 // ---------------------------------------------------------------------------
 
 namespace {
 bool KeyLengthOk(std::span<const std::uint8_t> key) { return !key.empty() && key.size() <= kMaxKeyLength; }
 }  // namespace
 
-int Ku::Get(std::span<const std::uint8_t> key, std::uint8_t* buffer, std::uint32_t* length) {
+int Ku::Get(std::span<const std::uint8_t> key, std::uint8_t* buffer, std::uint32_t* length, Presence* presence) {
   LockGuard lock(*this);
+  Presence ignored;
+  Presence& found = presence ? *presence : ignored;
+  found = Presence::Damaged;
   if (!length) return kGetClosed;
   const std::uint32_t capacity = *length;
   *length = 0;
   if (!IsOpen()) return kGetClosed;
+  found = Presence::Absent;
   if (!KeyLengthOk(key)) return kGetNotFound;
   KuTrie t(*this);
   KuTrie::Walk w = t.Find(key);
+  if (w.failed) found = Presence::Damaged;
   if (w.failed || !w.complete) return kGetNotFound;
+  // An empty slot of a full node: no node for the key, under the code of an
+  // unreadable header.
   if (w.node.IsEmpty()) return kGetHeader;
   ValueHeader header;
+  found = Presence::Damaged;
   if (t.ReadHeader(w.node.address, &header) != 0) return kGetHeader;
   if (t.ReadValue(header, buffer, capacity) != 0) return kGetBlock;
   *length = header.Length();
+  found = header.Length() == 0 ? Presence::Absent : Presence::Present;
   return 0;
 }
 

@@ -43,6 +43,10 @@ class KuTrie {
   [[nodiscard]] int WriteLink(std::uint64_t linkPosition, trie::NodeRef ref);
   [[nodiscard]] int ReadNode(trie::NodeRef ref, std::uint8_t* buffer);
 
+  // True when every node and value block reachable from the root lies
+  // below `limitUnit` and every node on the way can be read.
+  bool ReachableBlocksBelow(std::uint64_t limitUnit);
+
   Ku& ku() { return ku_; }
 
  private:

@@ -124,6 +124,49 @@ TEST(Backup, NumbersWhoseFilesExistAreSkippedAndTheDirectoryRecordIsUsed) {
   EXPECT_EQ(f.CountPairs(), 0) << "nothing in the live directory";
 }
 
+// The program makes the backup directory current for the copy; one that
+// cannot be made current leaves the working directory, where the pair goes.
+TEST(Backup, ADirectoryThatCannotBeUsedFallsBackToTheWorkingDirectory) {
+  struct Case {
+    const char* what;
+    void (*prepare)(const std::filesystem::path& p);
+  };
+  const Case cases[] = {
+      {"does not exist", [](const std::filesystem::path&) {}},
+      {"is a file", [](const std::filesystem::path& p) { std::ofstream(p) << "not a directory"; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BackupFixture f;
+    const std::filesystem::path unusable = f.dir / "gone";
+    c.prepare(unusable);
+    std::vector<std::uint8_t> record;
+    for (char16_t ch : unusable.u16string()) {
+      record.push_back(static_cast<std::uint8_t>(ch));
+      record.push_back(static_cast<std::uint8_t>(ch >> 8));
+    }
+    const std::uint8_t key[] = {0x08, 0x02};
+    ASSERT_EQ(f.db.Put(key, record.data(), static_cast<std::uint32_t>(record.size())), 0);
+    ASSERT_EQ(f.Run(BackupMode::Automatic, kStart), 1);
+    EXPECT_EQ(f.Run(BackupMode::Automatic, kStart + 3 * kDay), 0);
+    EXPECT_TRUE(f.Pair(2)) << "the first number tried, in the working directory";
+    EXPECT_TRUE(f.messages.shown.empty());
+  }
+}
+
+TEST(Backup, BackUpNowCopiesEvenTheFirstTime) {
+  BackupFixture f;
+  ASSERT_EQ(f.db.Put(B("k"), B("v").data(), 1), 0);
+  EXPECT_EQ(BackUpNow(f.db, f.naming, f.messages, kStart), 0);
+  EXPECT_TRUE(f.Pair(2));
+  ASSERT_EQ(f.messages.shown.size(), 1u) << "one completion message, not one per check";
+  EXPECT_EQ(f.messages.shown[0].first, u"数据库备份完成。");
+  EXPECT_EQ(BackUpNow(f.db, f.naming, f.messages, kStart + 1000), 0);
+  EXPECT_TRUE(f.Pair(3)) << "and again at once, whatever the schedule";
+  // The clock it started is the one automatic checks go by.
+  EXPECT_EQ(f.Run(BackupMode::Automatic, kStart + kDay), 1);
+}
+
 TEST(Compaction, CopiesEveryKeyIntoNumberTwoAndInstallsItAtTheNextStart) {
   BackupFixture f;
   std::map<Bytes, Bytes> model;

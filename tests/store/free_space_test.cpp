@@ -166,25 +166,153 @@ TEST(FreeSpace, InconsistentMapIsDroppedRatherThanTrusted) {
   db.ExpectCheckPasses();
 }
 
-TEST(FreeSpace, ARecordNamingTheRootOrBeyondEndIsRefused) {
-  TestDb db;
-  const std::uint64_t a = Alloc(db.ku, 16);
-  Alloc(db.ku, 8);
-  KuTestAccess::Release(db.ku, a, 16);
-  db.ku.Close();
-  {
-    platform::File f = platform::File::OpenExclusiveWriter(db.hsPath);
-    KYiQ8v v(f, 4, KYiQ8v::kFreeMapViewSize);
-    std::uint8_t addr[6];
-    trie::StoreUnitAddr(addr, trie::kRootUnit);
-    ASSERT_EQ(v.Write(FreeSpaceMap::RecordOffset(1) + 4, addr, 6), 0);
+// Writes bytes into the closed database's .hs file.
+void PokeHs(const TestDb& db, std::uint64_t offset, const Bytes& bytes) {
+  platform::File f = platform::File::OpenExclusiveWriter(db.hsPath);
+  KYiQ8v v(f, 4, KYiQ8v::kFreeMapViewSize);
+  ASSERT_EQ(v.Write(offset, bytes.data(), bytes.size()), 0);
+}
+
+Bytes U32(std::uint32_t value) {
+  Bytes b(4);
+  StoreU32LE(b.data(), value);
+  return b;
+}
+
+Bytes Addr(std::uint64_t unit) {
+  Bytes b(6);
+  trie::StoreUnitAddr(b.data(), unit);
+  return b;
+}
+
+// A free list the allocator cannot trust is dropped: the request takes fresh
+// space, later requests of that size work again (also after a reopen), and
+// no block is handed out twice or over a block in use.
+TEST(FreeSpace, CorruptListsAreDroppedAndServedFromFreshSpace) {
+  struct Case {
+    const char* what;
+    // Damages the .hs file of a database whose 2-unit list holds record 2
+    // (block b) then record 1 (block a).
+    void (*damage)(const TestDb& db, std::uint64_t a, std::uint64_t b);
+  };
+  const Case cases[] = {
+      {"link out of range",
+       [](const TestDb& db, std::uint64_t, std::uint64_t) { PokeHs(db, FreeSpaceMap::RecordOffset(2), U32(9999)); }},
+      {"record linking to itself",
+       [](const TestDb& db, std::uint64_t, std::uint64_t) { PokeHs(db, FreeSpaceMap::RecordOffset(2), U32(2)); }},
+      {"block naming the root",
+       [](const TestDb& db, std::uint64_t, std::uint64_t) {
+         PokeHs(db, FreeSpaceMap::RecordOffset(2) + 4, Addr(trie::kRootUnit));
+       }},
+      {"block beyond EndUnit",
+       [](const TestDb& db, std::uint64_t, std::uint64_t) {
+         PokeHs(db, FreeSpaceMap::RecordOffset(2) + 4, Addr(1u << 30));
+       }},
+      {"block in use by the header",
+       [](const TestDb& db, std::uint64_t, std::uint64_t) { PokeHs(db, FreeSpaceMap::RecordOffset(2) + 4, Addr(1)); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TestDb db;
+    ASSERT_EQ(db.Put("live", "a value in its own block"), 0);
+    const std::uint64_t a = Alloc(db.ku, 16);
+    const std::uint64_t b = Alloc(db.ku, 16);
+    Alloc(db.ku, 8);
+    KuTestAccess::Release(db.ku, a, 16);
+    KuTestAccess::Release(db.ku, b, 16);
+    db.ku.Close();
+    c.damage(db, a, b);
+    db.Open();
+    ASSERT_FALSE(db.ku.FreeSpaceWasReset()) << "the heads themselves are sound";
+
+    std::uint64_t end = db.ku.EndUnit();
+    std::uint64_t got = 0;
+    ASSERT_EQ(KuTestAccess::Allocate(db.ku, 16, &got), 0);
+    EXPECT_EQ(got, end) << "fresh space instead of the bad list";
+    EXPECT_FALSE(db.ku.FreeSpace().ListNonEmpty(2)) << "the list is gone";
+    end = db.ku.EndUnit();
+    ASSERT_EQ(KuTestAccess::Allocate(db.ku, 16, &got), 0);
+    EXPECT_EQ(got, end) << "and stays gone: nothing is handed out twice";
+
+    // The size class works again once something is released into it.
+    KuTestAccess::Release(db.ku, got, 16);
+    db.Reopen();
+    std::uint64_t again = 0;
+    ASSERT_EQ(KuTestAccess::Allocate(db.ku, 16, &again), 0);
+    EXPECT_EQ(again, got) << "reuse resumes, across a reopen";
+    EXPECT_EQ(db.Get("live"), B("a value in its own block"));
+    db.ExpectCheckPasses();
   }
+}
+
+// A .hs file from an earlier moment of the same database lists a block that
+// has since been handed out and written.  Reusing it would overwrite a live
+// value.
+TEST(FreeSpace, AnOlderHsFileNeverHandsOutABlockInUse) {
+  TestDb db;
+  const Bytes v100(100, 0x11), v200(200, 0x22), j100(100, 0x33), m100(100, 0x44);
+  ASSERT_EQ(db.Put(B("k"), v100), 0);
+  ASSERT_EQ(db.Put(B("k"), v200), 0) << "releases the 13-unit block of the first value";
+  db.ku.Close();
+  const auto older = db.dir / "older.hs";
+  std::filesystem::copy_file(db.hsPath, older);
   db.Open();
-  std::uint64_t unit = 0;
-  EXPECT_EQ(KuTestAccess::Allocate(db.ku, 16, &unit), ku_error::kReusedBeyondEnd);
-  // The root is intact and the database still works.
-  ASSERT_EQ(db.Put("after", "ok"), 0);
-  EXPECT_EQ(db.Get("after"), B("ok"));
+  ASSERT_EQ(db.Put(B("j"), j100), 0) << "reuses that block";
+  db.ku.Close();
+  std::filesystem::copy_file(older, db.hsPath, std::filesystem::copy_options::overwrite_existing);
+  db.Open();
+  ASSERT_EQ(db.Put(B("m"), m100), 0);
+  EXPECT_EQ(db.Get(B("j")), j100) << "j's block was not handed out again";
+  EXPECT_EQ(db.Get(B("m")), m100);
+  EXPECT_EQ(db.Get(B("k")), v200);
+  db.ExpectCheckPasses();
+}
+
+// The first allocations of a new database count misses, but a map that has
+// never recorded a release stays an empty file until it does.
+TEST(FreeSpace, HsFileStaysEmptyUntilTheFirstRelease) {
+  TestDb db;
+  // One-byte keys fill root slots and never split a node, so nothing is released.
+  for (char k = 'a'; k <= 't'; ++k) ASSERT_EQ(db.Put(std::string(1, k), std::string(20, 'v')), 0);
+  EXPECT_EQ(db.ku.FreeSpace().FileSize(), 0u);
+  const std::uint32_t misses = db.ku.FreeSpace().Counters().splitOrMissCount;
+  EXPECT_GT(misses, 0u) << "misses are still counted";
+  db.Reopen();
+  EXPECT_EQ(db.ku.FreeSpace().FileSize(), 0u) << "nor does closing write them";
+
+  ASSERT_EQ(db.Put("a", std::string(40, 'w')), 0) << "a larger value releases the old block";
+  EXPECT_EQ(db.ku.FreeSpace().FileSize(), 512u * 1024);
+  const std::uint32_t inMemory = db.ku.FreeSpace().Counters().splitOrMissCount;
+  db.Reopen();
+  EXPECT_EQ(db.ku.FreeSpace().Counters().splitOrMissCount, inMemory) << "the release wrote every counter";
+  db.ExpectCheckPasses();
+}
+
+// Only the .ku file makes a database; without its .hs file it runs and
+// says that released space is not reused.
+TEST(FreeSpace, AnUnopenableHsFileDisablesReuseOnly) {
+  TestDb db;
+  ASSERT_EQ(db.Put("before", "kept"), 0);
+  db.ku.Close();
+  std::filesystem::remove(db.hsPath);
+  std::filesystem::create_directory(db.hsPath);  // cannot be opened as a file
+  const OpenResult r = db.ku.OpenFiles(db.kuPath, db.hsPath);
+  ASSERT_EQ(r, OpenResult::Opened);
+  EXPECT_FALSE(db.ku.IsBroken());
+  EXPECT_TRUE(db.ku.FreeSpaceUnavailable());
+  EXPECT_EQ(db.Get("before"), B("kept"));
+  ASSERT_EQ(db.Put("grows", "0123456789"), 0);
+  const std::uint64_t end = db.ku.EndUnit();
+  ASSERT_EQ(db.Put("grows", std::string(30, 'x')), 0) << "releases a block nobody records";
+  ASSERT_EQ(db.Put("other", "abcdefghij"), 0);
+  EXPECT_GT(db.ku.EndUnit(), end) << "nothing is reused";
+  EXPECT_EQ(db.Get("grows"), B(std::string(30, 'x')));
+  const StoreCheckReport report = CheckStore(db.ku);
+  EXPECT_TRUE(report.ok) << report.fault;
+  ASSERT_EQ(report.notes.size(), 1u);
+  EXPECT_NE(report.notes[0].find("free-space file could not be opened"), std::string::npos) << report.notes[0];
+  db.ku.Close();
+  EXPECT_TRUE(std::filesystem::is_directory(db.hsPath));
 }
 
 }  // namespace

@@ -85,16 +85,6 @@ TEST(KuFiles, ForeignOrTruncatedFilesAreRefusedUntouched) {
       {"cut inside the header", Bytes(real.begin(), real.begin() + 10), OpenResult::Truncated},
       {"cut before EndUnit", Bytes(real.begin(), real.begin() + 2000), OpenResult::Truncated},
   };
-  // EndUnit one block beyond a file of whole views: a process stopped
-  // between the header and the growth.  Such a file opens.
-  {
-    TempDir dir;
-    Bytes grownLate = real;
-    trie::StoreUnitAddr(&grownLate[12], grownLate.size() / 8 + 100);
-    WriteFile(dir / "late.ku", grownLate);
-    Ku ku;
-    EXPECT_EQ(ku.OpenFiles(dir / "late.ku", dir / "late.hs"), OpenResult::Opened);
-  }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
@@ -105,6 +95,107 @@ TEST(KuFiles, ForeignOrTruncatedFilesAreRefusedUntouched) {
     ku.Close();
     EXPECT_EQ(ReadFile(dir / "x.ku"), c.content) << "a refused file is never written";
   }
+}
+
+// A file cut where it still held live blocks has lost data, whatever its
+// length; it is refused even when the cut falls on a whole number of views,
+// which is also what a full disk leaves.
+TEST(KuFiles, AFileCutThroughLiveBlocksIsRefusedEvenAtAViewBoundary) {
+  TestDb db;
+  for (int i = 0; i < 40; ++i) ASSERT_EQ(db.Put(Bytes{0x05, static_cast<std::uint8_t>(i)}, Bytes(60000, 0x5a)), 0);
+  ASSERT_GT(db.ku.EndUnit() * 8, 2u * 1024 * 1024);
+  db.ku.Close();
+  Bytes cut = ReadFile(db.kuPath);
+  cut.resize(2u * 1024 * 1024);
+  WriteFile(db.kuPath, cut);
+  Ku ku;
+  EXPECT_EQ(ku.OpenFiles(db.kuPath, db.hsPath), OpenResult::Truncated);
+  ku.Close();
+  EXPECT_EQ(ReadFile(db.kuPath), cut) << "a refused file is never written";
+}
+
+// Files that a writer following the format produces, though this store
+// never would: each opens, reads as written, and checks with a note.
+TEST(KuFiles, WhatOtherCorrectWritersLeaveIsANoteNotDamage) {
+  // The node of a one-byte key sits in the root slot for that byte.
+  auto leafOf = [](Ku& ku, char key) {
+    std::uint8_t raw[7];
+    EXPECT_EQ(ku.KuView()->Read(trie::kRootUnit * 8 + 8 + 7 * static_cast<std::uint8_t>(key), raw, 7), 0);
+    return trie::LoadNodeRef(raw);
+  };
+  const Bytes sixteen = B("0123456789abcdef");
+
+  {
+    SCOPED_TRACE("a value shrunk in place keeps its old tail");
+    TestDb db;
+    ASSERT_EQ(db.Put(B("k"), sixteen), 0);
+    const trie::NodeRef leaf = leafOf(db.ku, 'k');
+    std::uint8_t length[2];
+    StoreU16LE(length, 9);  // 16 -> 9 bytes, same two units, tail left as it was
+    ASSERT_EQ(db.ku.KuView()->Write(leaf.address * 8, length, 2), 0);
+    EXPECT_EQ(db.Get("k"), B("012345678"));
+    const StoreCheckReport r = CheckStore(db.ku);
+    EXPECT_TRUE(r.ok) << r.fault;
+    ASSERT_EQ(r.notes.size(), 1u);
+    EXPECT_NE(r.notes[0].find("value block with a non-zero tail"), std::string::npos) << r.notes[0];
+  }
+  {
+    SCOPED_TRACE("a release zeroes only the value's length");
+    TestDb db;
+    ASSERT_EQ(db.Put(B("f"), sixteen), 0);
+    std::uint8_t vh[8];
+    ASSERT_EQ(db.ku.KuView()->Read(leafOf(db.ku, 'f').address * 8, vh, 8), 0);
+    const std::uint64_t block = trie::LoadUnitAddr(vh + 2);
+    ASSERT_EQ(db.Put(B("f"), Bytes(100, 1)), 0);
+    ASSERT_TRUE(db.ku.FreeSpace().ListNonEmpty(2));
+    // What is left of a 9-byte value's block after the other writer released it.
+    ASSERT_EQ(db.ku.KuView()->Write(block * 8 + 9, "abcdefg", 7), 0);
+    const StoreCheckReport r = CheckStore(db.ku);
+    EXPECT_TRUE(r.ok) << r.fault;
+    ASSERT_EQ(r.notes.size(), 1u);
+    EXPECT_NE(r.notes[0].find("free block with a non-zero tail"), std::string::npos) << r.notes[0];
+    std::uint64_t unit = 0;
+    ASSERT_EQ(KuTestAccess::Allocate(db.ku, 16, &unit), 0);
+    EXPECT_NE(unit, block) << "a block that is not zero is not handed out";
+  }
+}
+
+// A writer publishes EndUnit before the file grows; a full disk then leaves
+// EndUnit past the end of the file.  The missing range reads as zeros, and
+// only a write grows the file to reach it.
+TEST(KuFiles, EndUnitPastTheEndOfTheFileOpensAndReadsAsZeros) {
+  TestDb sample;
+  FillSample(sample);
+  std::map<Bytes, Bytes> before;
+  ASSERT_EQ(sample.ku.Scan(Bytes{0}, 1, 16384, &CollectAll, &before), 1);
+  sample.ku.Close();
+  Bytes full = ReadFile(sample.kuPath);
+  const std::uint64_t pastEnd = full.size() / 8 + 200000;  // far beyond one block
+  trie::StoreUnitAddr(&full[12], pastEnd);
+  WriteFile(sample.kuPath, full);
+
+  {
+    Ku ku;
+    ASSERT_EQ(ku.OpenFiles(sample.kuPath, sample.hsPath), OpenResult::Opened);
+    EXPECT_TRUE(ku.EndsBeforeEndUnit());
+    std::map<Bytes, Bytes> after;
+    ASSERT_EQ(ku.Scan(Bytes{0}, 1, 16384, &CollectAll, &after), 1);
+    EXPECT_TRUE(after == before);
+    const StoreCheckReport r = CheckStore(ku);
+    EXPECT_TRUE(r.ok) << r.fault;
+    ASSERT_EQ(r.notes.size(), 1u);
+    EXPECT_NE(r.notes[0].find("before EndUnit"), std::string::npos) << r.notes[0];
+  }
+  EXPECT_EQ(ReadFile(sample.kuPath), full) << "reading never grows or writes the file";
+
+  sample.Open();
+  ASSERT_EQ(sample.Put(Bytes{0x07, 1}, Bytes(5000, 7)), 0);
+  EXPECT_GT(sample.ku.EndUnit(), pastEnd) << "new blocks come after EndUnit";
+  EXPECT_FALSE(sample.ku.EndsBeforeEndUnit()) << "the write grew the file to reach them";
+  EXPECT_EQ(sample.Get(Bytes{0x07, 1}), Bytes(5000, 7));
+  const StoreCheckReport r = CheckStore(sample.ku);
+  EXPECT_TRUE(r.ok) << r.fault;
+  EXPECT_TRUE(r.notes.empty());
 }
 
 // Every operation on a damaged file returns; the sanitizers see no stray

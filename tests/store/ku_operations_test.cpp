@@ -171,6 +171,90 @@ TEST(KuOperations, GetResultsAndPartialCopies) {
   EXPECT_EQ(length, 0u);
 }
 
+// Get's codes are fixed per failure site and 294 serves both an empty slot
+// and an unreadable header; Presence keeps "no value" apart from damage.
+TEST(KuOperations, PresenceTellsAbsentFromDamaged) {
+  TestDb db;
+  ASSERT_EQ(db.Put("present", "0123456789"), 0);
+  ASSERT_EQ(db.Put("cleared", "x"), 0);
+  ASSERT_EQ(db.Put("cleared", ""), 0);
+  ASSERT_EQ(db.Put("p", "short"), 0);   // root slot 'p' leads to the path "resent"
+  ASSERT_EQ(db.Put("h", "header"), 0);  // one-byte keys: a leaf in the root slot
+  ASSERT_EQ(db.Put("b", "a block value"), 0);
+  ASSERT_EQ(db.Put("n", "node"), 0);
+  auto rootSlot = [&](char c) { return trie::kRootUnit * 8 + 8 + 7 * static_cast<std::uint8_t>(c); };
+  auto slotRef = [&](char c) {
+    std::uint8_t raw[7];
+    EXPECT_EQ(db.ku.KuView()->Read(rootSlot(c), raw, 7), 0);
+    return trie::LoadNodeRef(raw);
+  };
+  // Damage: a leaf past EndUnit, a value block past EndUnit, and a list
+  // node on the way to a longer key that cannot be read.
+  std::uint8_t ref[7];
+  trie::StoreNodeRef(ref, trie::NodeRef{trie::kLeafKind, db.ku.EndUnit() + 10});
+  ASSERT_EQ(db.ku.KuView()->Write(rootSlot('h'), ref, 7), 0);
+  std::uint8_t far[6];
+  trie::StoreUnitAddr(far, db.ku.EndUnit() + 10);
+  ASSERT_EQ(db.ku.KuView()->Write(slotRef('b').address * 8 + 2, far, 6), 0);
+  trie::StoreNodeRef(ref, trie::NodeRef{3, db.ku.EndUnit() + 10});
+  ASSERT_EQ(db.ku.KuView()->Write(rootSlot('n'), ref, 7), 0);
+
+  struct Case {
+    const char* key;
+    int code;
+    Presence presence;
+  };
+  const Case cases[] = {
+      {"present", 0, Presence::Present},
+      {"cleared", 0, Presence::Absent},
+      {"prefix", kGetNotFound, Presence::Absent},  // leaves the path "resent"
+      {"z", kGetHeader, Presence::Absent},          // an empty root slot
+      {"h", kGetHeader, Presence::Damaged},
+      {"b", kGetBlock, Presence::Damaged},
+      {"nx", kGetNotFound, Presence::Damaged},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key);
+    Bytes value{9};
+    Presence presence = Presence::Present;
+    EXPECT_EQ(db.ku.GetValue(B(c.key), &value, &presence), c.code);
+    EXPECT_EQ(presence, c.presence);
+    if (c.presence != Presence::Present) {
+      EXPECT_TRUE(value.empty());
+    }
+    std::uint8_t buffer[32];
+    std::uint32_t length = sizeof buffer;
+    EXPECT_EQ(db.ku.Get(B(c.key), buffer, &length, &presence), c.code);
+    EXPECT_EQ(presence, c.presence);
+  }
+}
+
+// ScannedValue reads inline values from the header and longer ones from
+// their block, and stops at the caller's buffer.
+TEST(KuOperations, ScannedValueReadsInlineAndBlockValues) {
+  TestDb db;
+  ASSERT_EQ(db.Put("a", "inline"), 0);
+  ASSERT_EQ(db.Put("b", "in a block of its own"), 0);
+  struct Seen {
+    std::vector<std::uint32_t> lengths;
+    std::vector<Bytes> firstFour;
+  } seen;
+  ASSERT_EQ(db.ku.Scan(B("a"), 1, 1,
+                       [](const std::uint8_t*, std::uint32_t, const std::uint8_t* vh, void* context, Ku& ku) {
+                         auto* s = static_cast<Seen*>(context);
+                         const ScannedValue value(vh, ku);
+                         Bytes four(4);
+                         EXPECT_EQ(value.Read(four), 0);
+                         s->lengths.push_back(value.Length());
+                         s->firstFour.push_back(four);
+                         return 1;
+                       },
+                       &seen),
+            1);
+  EXPECT_EQ(seen.lengths, (std::vector<std::uint32_t>{6, 21}));
+  EXPECT_EQ(seen.firstFour, (std::vector<Bytes>{B("inli"), B("in a")}));
+}
+
 TEST(KuOperations, PutEdgeCases) {
   TestDb db;
   const std::uint64_t end = db.ku.EndUnit();
@@ -307,10 +391,8 @@ TEST(KuOperations, EraseRemovesAPrefixUpToAMaximumLength) {
 // Collects what Scan reports.
 int Collect(const std::uint8_t* key, std::uint32_t keyLength, const std::uint8_t* vh, void* context, Ku& ku) {
   auto* out = static_cast<std::vector<std::pair<Bytes, Bytes>>*>(context);
-  const std::uint16_t length = LoadU16LE(vh);
-  Bytes value(length);
-  if (length <= 6) std::memcpy(value.data(), vh + 2, length);
-  else EXPECT_EQ(ku.ReadBlock(trie::LoadUnitAddr(vh + 2), 0, value.data(), length), 0);
+  Bytes value;
+  EXPECT_EQ(ScannedValue(vh, ku).ReadAll(&value), 0);
   out->emplace_back(Bytes(key, key + keyLength), value);
   return 1;
 }

@@ -91,10 +91,8 @@ inline int RunOp(Ku& ku, const WorkloadOp& op) {
 
 inline int CollectAll(const std::uint8_t* key, std::uint32_t n, const std::uint8_t* vh, void* ctx, Ku& ku) {
   auto* out = static_cast<std::map<Bytes, Bytes>*>(ctx);
-  const std::uint16_t length = LoadU16LE(vh);
-  Bytes value(length);
-  if (length <= 6) std::copy(vh + 2, vh + 2 + length, value.begin());
-  else if (ku.ReadBlock(trie::LoadUnitAddr(vh + 2), 0, value.data(), length) != 0) return 0;
+  Bytes value;
+  if (ScannedValue(vh, ku).ReadAll(&value) != 0) return 0;
   (*out)[Bytes(key, key + n)] = value;
   return 1;
 }

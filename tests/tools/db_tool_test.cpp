@@ -257,7 +257,8 @@ TEST_F(DbToolTest, StatShowsTheHeaderAndTheFreeSpaceCounters) {
             "magic: TLBX\nversion: 3\nroot kind: 65\naddress width: 6\nunit size: 8\nEndUnit: 229\n" + kuBytes +
                 hsBytes +
                 "RecordHighWater: 0\nRecycledHead: 0\nSplitOrMissCount: 0\nReleaseCount: 0\nReleaseWraps: 0\n"
-                "ReuseCount: 0\nReuseWraps: 0\nFreeUnits: 0\nfree-space map reset at open: no\n");
+                "ReuseCount: 0\nReuseWraps: 0\nFreeUnits: 0\nfree-space map reset at open: no\n"
+                "free-space file usable: yes\n");
 
   // A leaf at 229 and a one-unit value block at 230; growing the value to two
   // units releases that block and takes fresh space at 231.
@@ -286,9 +287,12 @@ TEST_F(DbToolTest, CheckNamesTheFirstFaultOfADamagedDatabase) {
   const RunResult r = Run({"check"});
   EXPECT_EQ(r.code, kExitCheckFault);
   EXPECT_EQ(r.out, "damaged: node outside the used area at unit 4096\n");
-  // The other commands survive it: the store cannot tell get that the walk
-  // failed rather than found nothing, while scan says it stopped early.
-  EXPECT_EQ(Run({"get", "616263"}).code, kExitAbsent);
+  // The other commands survive it and say that they could not read, rather
+  // than that nothing is there.
+  const RunResult get = Run({"get", "616263"});
+  EXPECT_EQ(get.code, kExitError);
+  EXPECT_EQ(get.err, "vellumo-db: cannot read key 616263 (store error 288)\n");
+  EXPECT_EQ(Run({"get", "7a"}).code, kExitAbsent) << "an empty slot is still absent";
   const RunResult scan = Run({"scan"});
   EXPECT_EQ(scan.code, kExitError);
   EXPECT_NE(scan.err.find("a node could not be read"), std::string::npos);
@@ -350,13 +354,41 @@ TEST_F(DbToolTest, ADatabaseHeldOpenElsewhereIsReportedInUse) {
   holder.Close();
   EXPECT_EQ(Run({"check"}).code, kExitOk);
 
-  // The free-space file is named when it is the one that cannot be opened.
+  // Without its free-space file the database still works; stat and check
+  // say that released space is not reused.
   fs::remove(hsPath);
   fs::create_directory(hsPath);
-  const RunResult r = Run({"stat"});
-  EXPECT_EQ(r.code, kExitError);
-  EXPECT_EQ(r.err, "vellumo-db: database is in use by another program or cannot be opened: " + PathUtf8(hsPath) +
-                       "\n");
+  const RunResult stat = Run({"stat"});
+  EXPECT_EQ(stat.code, kExitOk) << stat.err;
+  EXPECT_NE(stat.out.find("\nfree-space file usable: no (released space is not reused)\n"), std::string::npos)
+      << stat.out;
+  EXPECT_EQ(Run({"put", "61", "0102030405060708"}).code, kExitOk);
+  const RunResult check = Run({"check"});
+  EXPECT_EQ(check.code, kExitOk);
+  EXPECT_EQ(check.out.rfind("note: the free-space file could not be opened; released space is not reused\nok: ", 0),
+            0u)
+      << check.out;
+}
+
+// What a full disk leaves with a writer that publishes EndUnit before it
+// grows the file: check notes it and finds nothing lost.
+TEST_F(DbToolTest, CheckNotesAnEndUnitPastTheEndOfTheFile) {
+  ASSERT_EQ(Run({"put", "616263", "01"}).code, kExitOk);
+  const auto size = fs::file_size(kuPath);
+  {
+    std::fstream file(kuPath, std::ios::in | std::ios::out | std::ios::binary);
+    char end[6] = {};
+    const std::uint64_t units = size / 8 + 100;  // 800 bytes past the end
+    for (int i = 0; i < 6; ++i) end[i] = static_cast<char>(units >> (8 * i));
+    file.seekp(12);
+    file.write(end, sizeof end);
+    ASSERT_TRUE(file.good());
+  }
+  const RunResult r = Run({"check"});
+  EXPECT_EQ(r.code, kExitOk) << r.out << r.err;
+  EXPECT_EQ(r.out.rfind("note: the file ends 800 bytes before EndUnit", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find("\nok: 1 keys"), std::string::npos) << r.out;
+  EXPECT_EQ(fs::file_size(kuPath), size) << "checking reads only";
 }
 
 class CurrentDirectory {

@@ -42,7 +42,9 @@ int RunStat(CommandContext& context, CommandArgs) {
       << "ReuseCount: " << c.reuseCount << '\n'
       << "ReuseWraps: " << c.reuseWraps << '\n'
       << "FreeUnits: " << c.freeUnits << '\n'
-      << "free-space map reset at open: " << (db.FreeSpaceWasReset() ? "yes" : "no") << '\n';
+      << "free-space map reset at open: " << (db.FreeSpaceWasReset() ? "yes" : "no") << '\n'
+      << "free-space file usable: " << (db.FreeSpaceUnavailable() ? "no (released space is not reused)" : "yes")
+      << '\n';
   return kExitOk;
 }
 
@@ -52,17 +54,16 @@ int RunCheck(CommandContext& context, CommandArgs args) {
   if (const int rc = OpenDatabase(context); rc != kExitOk) return rc;
   Ku& db = *context.db;
   const StoreCheckReport report = CheckStore(db);
+  // Notes first: with damage they may explain it, without it they are all
+  // there is to say beyond the summary.
+  for (const std::string& note : report.notes) context.out << "note: " << note << '\n';
   if (!report.ok) {
     context.out << "damaged: " << report.fault << '\n';
     return kExitCheckFault;
   }
   context.out << "ok: " << report.keys << " keys, " << report.nodes << " nodes, " << report.valueBlocks
               << " value blocks, " << report.freeBlocks << " free blocks (" << report.freeUnits << " units), "
-              << report.usedUnits << " used units, EndUnit " << db.EndUnit();
-  // Opening drops a free-space map that cannot belong to the .ku file; the
-  // check then sees the empty map, so say that it was not the one on disk.
-  if (db.FreeSpaceWasReset()) context.out << "; the free-space map did not fit and was reset at open";
-  context.out << '\n';
+              << report.usedUnits << " used units, EndUnit " << db.EndUnit() << '\n';
   return repair ? RepairNotes(context) : kExitOk;
 }
 
@@ -73,8 +74,11 @@ constexpr CommandSpec kInspectCommands[] = {
      0, 0, DatabaseAccess::ReadOnly, &RunStat},
     {"check", "[--repair]",
      "Verifies the trie and the free lists.  Prints a\n"
-     "one-line summary (exit 0) or 'damaged: ' and the\n"
-     "first fault found (exit 2).  With --repair, a sound\n"
+     "'note: ' line for each kind of departure that loses\n"
+     "nothing (left by other writers, or space that will\n"
+     "not be reused), then a one-line summary (exit 0) or\n"
+     "'damaged: ' and the first fault that loses or\n"
+     "misreads data (exit 2).  With --repair, a sound\n"
      "database then gets the repairs a note's first\n"
      "opening makes: order entries of items without a\n"
      "title removed, item counts recounted.",

@@ -12,19 +12,11 @@ namespace vellumo::dbtool {
 
 namespace {
 
-
 int RunBackupCommand(CommandContext& context, CommandArgs) {
   if (const int rc = OpenDatabase(context); rc != kExitOk) return rc;
   StderrMessages messages(context.err);
   const DatabaseNaming naming = NamingOfDatabaseFile(context.kuPath);
-  // A database that never had a backup check only starts its clock on the
-  // first one; a script asking for a backup wants one now.
-  std::uint8_t stored[8];
-  std::uint32_t length = sizeof stored;
-  const std::uint8_t key[] = {0x08, 0x03};
-  if (context.db->Get(key, stored, &length) != 0 || length != 8)
-    (void)RunBackup(*context.db, BackupMode::Manual, naming, messages, UnixTimeMs());
-  if (RunBackup(*context.db, BackupMode::Manual, naming, messages, UnixTimeMs()) != 0)
+  if (BackUpNow(*context.db, naming, messages, UnixTimeMs()) != 0)
     return messages.Shown() ? kExitError : ReportError(context, "the backup failed");
   return kExitOk;
 }

@@ -15,19 +15,17 @@ using Bytes = std::vector<std::uint8_t>;
 
 std::string Hex(const Bytes& bytes) { return FormatHex(bytes.data(), bytes.size()); }
 
-// The store answers a key whose walk ends in an empty slot of a full node
-// with its "header unreadable" code rather than "not found"; both mean the
-// key has no node and hence no value.
-bool IsAbsentCode(int rc) { return rc == ku_error::kGetNotFound || rc == ku_error::kGetHeader; }
-
 // Returns an empty string on success, else what went wrong.
 std::string StoreValue(Ku& db, const Bytes& key, const Bytes& value) {
   const int rc = db.Put(key, value.empty() ? nullptr : value.data(), static_cast<std::uint32_t>(value.size()));
   if (rc == 0) return {};
   if (rc == ku_error::kPutHeader && value.empty()) {
-    // Clearing a key that was never stored can land on an empty slot too.
+    // Clearing a key that was never stored can land on an empty slot of a
+    // full node, which Put answers like an unreadable header.
     Bytes old;
-    if (IsAbsentCode(db.GetValue(key, &old))) return {};
+    Presence presence;
+    (void)db.GetValue(key, &old, &presence);
+    if (presence == Presence::Absent) return {};
   }
   return "cannot store key " + Hex(key) + " (store error " + std::to_string(rc) + ")";
 }
@@ -38,10 +36,11 @@ int RunGet(CommandContext& context, CommandArgs args) {
   if (!key) return ReportError(context, error);
   if (const int rc = OpenDatabase(context); rc != kExitOk) return rc;
   Bytes value;
-  const int rc = context.db->GetValue(*key, &value);
-  if (rc != 0 && !IsAbsentCode(rc))
+  Presence presence;
+  const int rc = context.db->GetValue(*key, &value, &presence);
+  if (presence == Presence::Damaged)
     return ReportError(context, "cannot read key " + Hex(*key) + " (store error " + std::to_string(rc) + ")");
-  if (value.empty()) {
+  if (presence == Presence::Absent) {
     context.err << "vellumo-db: key " << Hex(*key) << " has no value\n";
     return kExitAbsent;
   }
@@ -120,17 +119,10 @@ int PrintScanned(const std::uint8_t* key, std::uint32_t keyLength, const std::ui
                  Ku& database) {
   auto& state = *static_cast<ScanState*>(context);
   if (keyLength < state.minLength) return 1;
-  const std::uint32_t length = LoadU16LE(valueHeader);
-  if (length <= trie::kMaxInlineValue) {
-    state.value.assign(valueHeader + 2, valueHeader + 2 + length);
-  } else {
-    state.value.resize(length);
-    const int rc = database.ReadBlock(trie::LoadUnitAddr(valueHeader + 2), 0, state.value.data(), length);
-    if (rc != 0) {
-      state.error = "the value of key " + FormatHex(key, keyLength) + " cannot be read (store error " +
-                    std::to_string(rc) + ")";
-      return 0;
-    }
+  if (const int rc = ScannedValue(valueHeader, database).ReadAll(&state.value); rc != 0) {
+    state.error = "the value of key " + FormatHex(key, keyLength) + " cannot be read (store error " +
+                  std::to_string(rc) + ")";
+    return 0;
   }
   *state.out << FormatHex(key, keyLength) << ' ' << Hex(state.value) << '\n';
   return 1;

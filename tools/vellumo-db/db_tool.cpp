@@ -94,9 +94,6 @@ int OpenDatabase(CommandContext& context) {
       break;
     case OpenResult::KuUnopenable:
       return ReportError(context, "database is in use by another program or cannot be opened: " + kuText);
-    case OpenResult::HsUnopenable:
-      return ReportError(context, "database is in use by another program or cannot be opened: " +
-                                      PathText(context.hsPath));
     case OpenResult::NotThisFormat:
       return ReportError(context, "not a Vellumo database: " + kuText);
     case OpenResult::Truncated:
