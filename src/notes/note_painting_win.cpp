@@ -108,8 +108,8 @@ void KIzMTk::Repage() {
   pageCount = pages.pageCount;
   scrollMax = pages.scrollMax;
   scrollPos = pages.scrollPos;
-  // Painting only reads; a position the paging had to lower is a change
-  // and is kept.
+  // Written only when it differs from the stored one (the paging may have
+  // lowered it), never on every repaint.
   StoreScrollPosition();
   std::fill_n(cellItems.get(), pages.slots, 0u);
   cellCount = db ? static_cast<int>(model::ListItems(*db, pages.firstPosition, cellItems.get(),
@@ -151,7 +151,8 @@ void KIzMTk::DrawCell(int index, bool highlighted) {
                   Layout(model::layout_flag::kTextRight), Appearance16(AppearanceBlock::kIconFontSize),
                   Appearance16(AppearanceBlock::kIconTextOffset));
   SharedNoteResources* shared = EnsureSharedNoteResources(context_);
-  if (cell.drawIcon && shared) DrawItemIcon(*db, *shared->builtinIcons, noteId, item, dc, cell.iconX, cell.iconY, iconSize);
+  if (cell.drawIcon && shared)
+    DrawItemIcon(*db, *shared->builtinIcons, noteId, item, dc, cell.iconX, cell.iconY, iconSize);
 
   if (!Behaviour(model::behaviour_flag::kNoIconText)) {
     std::u16string title = model::GetItemTitle(*db, noteId, item);

@@ -21,8 +21,8 @@ namespace behaviour = model::behaviour_flag;
 
 constexpr std::size_t kMaxNameChars = 500;
 
-platform::FontHandle CreateAppearanceFont(const AppearanceBlock& block, std::size_t faceOffset, std::size_t sizeOffset,
-                                std::size_t weightOffset) {
+platform::FontHandle CreateAppearanceFont(const AppearanceBlock& block, std::size_t faceOffset,
+                                          std::size_t sizeOffset, std::size_t weightOffset) {
   const std::u16string face = block.FontFace(faceOffset);
   if (face.empty()) return {};
   LOGFONTW font{};
