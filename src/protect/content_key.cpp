@@ -4,6 +4,7 @@
 
 #include "platform/codepage.h"
 #include "platform/secure_random.h"
+#include "platform/utf16_bytes.h"
 #include "protect/caes.h"
 #include "protect/stretch_block.h"
 #include "protect/wipe_guard.h"
@@ -58,39 +59,22 @@ bool LengthAcceptable(std::size_t cipherBytes) {
   return cipherBytes != 0 && cipherBytes % kBlockBytes == 0 && cipherBytes <= kMaxContentBytes;
 }
 
-std::vector<std::uint8_t> BodyBytes(std::u16string_view body) {
-  std::vector<std::uint8_t> bytes;
-  bytes.reserve(body.size() * 2);
-  for (const char16_t unit : body) {
-    bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-    bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
-  }
-  return bytes;
-}
-
-std::u16string BodyUnits(std::span<const std::uint8_t> bytes, bool stopAtZero) {
-  std::u16string units;
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const auto unit = static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8);
-    if (stopAtZero && unit == u'\0') break;
-    units.push_back(unit);
-  }
-  return units;
-}
-
 // Encrypts or decrypts a body with a cipher already keyed, wiping every
 // intermediate copy of the plain text.
 std::u16string EncryptBodyWith(CAES& aes, std::u16string_view plainBody) {
-  std::vector<std::uint8_t> plain = BodyBytes(plainBody);
+  std::vector<std::uint8_t> plain = Utf16ToBytes(plainBody);
   WipeGuard wipePlain(plain);
-  return BodyUnits(EncryptWith(aes, plain), false);
+  return Utf16FromBytes(EncryptWith(aes, plain));
 }
 
 std::u16string DecryptBodyWith(CAES& aes, std::u16string_view cipherBody) {
   if (!LengthAcceptable(cipherBody.size() * 2)) return {};
-  std::vector<std::uint8_t> plain = DecryptWith(aes, BodyBytes(cipherBody));
+  std::vector<std::uint8_t> plain = DecryptWith(aes, Utf16ToBytes(cipherBody));
   WipeGuard wipePlain(plain);
-  return BodyUnits(plain, true);
+  // The padding zeros end the text.
+  std::u16string text = Utf16FromBytes(plain);
+  text.resize(std::min(text.size(), text.find(u'\0')));
+  return text;
 }
 
 // The verifier: what only the true ContentKey stretches to.

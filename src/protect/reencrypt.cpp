@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/utf16_bytes.h"
 #include "model/items.h"
 #include "model/notes.h"
 #include "model/records.h"
+#include "platform/utf16_bytes.h"
 #include "protect/secret_content.h"
 #include "protect/wipe_guard.h"
 
@@ -27,8 +27,7 @@ std::uint32_t ReencryptNoteItems(Ku& database, const ContentProtection& current,
     std::u16string plainContent(kSecretTagUnits + plain.size() / 2, u'\0');
     WipeGuard wipePlainContent(plainContent);
     SecretTag(content).copy(plainContent.data(), kSecretTagUnits);
-    for (std::size_t i = 0; i < plain.size() / 2; ++i)
-      plainContent[kSecretTagUnits + i] = static_cast<char16_t>(plain[2 * i] | plain[2 * i + 1] << 8);
+    Utf16FromBytesInto(plain, std::span(plainContent).subspan(kSecretTagUnits));
     std::u16string stored;
     if (StoredSecretContent(plainContent, newKey, stored) != StoreContentError::kOk) continue;
     if (stored.size() != content.size()) continue;

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/utf16_bytes.h"
 #include "model/item_operations.h"
 #include "model/items.h"
 #include "model/notes.h"
 #include "model/records.h"
+#include "platform/utf16_bytes.h"
 #include "protect/secret_content.h"
 #include "store/ku.h"
 #include "support/temp_dir.h"

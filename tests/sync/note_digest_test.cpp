@@ -5,11 +5,11 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/utf16_bytes.h"
 #include "model/item_operations.h"
 #include "model/items.h"
 #include "model/notes.h"
 #include "model/records.h"
+#include "platform/utf16_bytes.h"
 #include "store/ku.h"
 #include "support/temp_dir.h"
 
