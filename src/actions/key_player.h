@@ -61,7 +61,10 @@ inline constexpr std::size_t kKeyStepWindow = 4;
 // Puts up every modifier still held, Win, Shift, Alt, Ctrl in that order.
 void ReleaseHeldKeys(HeldKeys& held, KeySink& sink);
 
-// A queued sequence.  It is never held as plain text: the UTF-16LE bytes are
+// A queued sequence, one per TypeChars/TypeKeys action.  Each tick its
+// action asks the platform whether Escape is down and then calls Stop, or
+// else Step; every typing action checks on its own step, so all stop on the
+// same tick.  It is never held as plain text: the UTF-16LE bytes are
 // kept in reverse order with each byte offset by a constant, so unit i of n
 // sits big-endian at unit position n - 1 - i and the next unit to type is
 // always the one at position Remaining() - 1.  A tick unmasks only the

@@ -59,7 +59,7 @@ TEST(ParseKeyToken, NearMissesAreText) {
       {u'2', u'e'}, {u'e', u'2'}, {u'F', u'a'},  // hex is upper case only
       {u'c', u'D'}, {u'C', u'd'}, {u'c', u'x'}, {u'g', u'd'}, {u's', u'1'},
       {u' ', u'0'}, {u'0', u' '}, {u'<', u'>'}, {u'G', u'0'},
-      {u'中', u'd'}, {u'c', u'中'}, {0xFF10, 0xFF10},  // full-width digits are no hex
+      {u'\u4E2D', u'd'}, {u'c', u'\u4E2D'}, {0xFF10, 0xFF10},  // full-width digits are no hex
   };
   for (const auto& m : nearMisses) {
     EXPECT_FALSE(ParseKeyToken(m[0], m[1]).has_value())
