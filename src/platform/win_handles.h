@@ -1,94 +1,40 @@
 #pragma once
-// Traits for the Win32 handles the program owns, on the one owner template.
-// Closing keeps GetLastError, so a failure can be reported after the
-// handles of the failed step were let go.
+// The Win32 handles the program owns, on the one owner template.  Closing
+// keeps GetLastError, so a failure can be reported after the handles of the
+// failed step were let go.
 #include <windows.h>
 
+#include "platform/os_handle.h"
 #include "platform/unique_handle.h"
 
 namespace vellumo::platform {
 
 namespace win_traits {
 
-class LastErrorKeeper {
- public:
-  LastErrorKeeper() noexcept : error_(::GetLastError()) {}
-  ~LastErrorKeeper() { ::SetLastError(error_); }
-  LastErrorKeeper(const LastErrorKeeper&) = delete;
-  LastErrorKeeper& operator=(const LastErrorKeeper&) = delete;
-
- private:
-  DWORD error_;
-};
-
-// Kernel objects: mutexes, events, threads, mappings, files.  Both null and
-// INVALID_HANDLE_VALUE mean "nothing", since the API returns either.
-struct Kernel {
-  using Handle = HANDLE;
-  static Handle Invalid() noexcept { return nullptr; }
-  static bool IsValid(Handle h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-  static void Close(Handle h) noexcept {
-    LastErrorKeeper keep;
-    ::CloseHandle(h);
-  }
-};
-
-struct MappedView {
-  using Handle = void*;
+// Handles that are null when empty and are let go by one call, which keeps
+// GetLastError as it was.
+template <typename H, auto Release>
+struct Released {
+  using Handle = H;
   static Handle Invalid() noexcept { return nullptr; }
   static void Close(Handle h) noexcept {
-    LastErrorKeeper keep;
-    ::UnmapViewOfFile(h);
-  }
-};
-
-struct MemoryDc {
-  using Handle = HDC;
-  static Handle Invalid() noexcept { return nullptr; }
-  static void Close(Handle h) noexcept {
-    LastErrorKeeper keep;
-    ::DeleteDC(h);
-  }
-};
-
-template <typename T>
-struct GdiObject {
-  using Handle = T;
-  static Handle Invalid() noexcept { return nullptr; }
-  static void Close(Handle h) noexcept {
-    LastErrorKeeper keep;
-    ::DeleteObject(h);
-  }
-};
-
-struct Icon {
-  using Handle = HICON;
-  static Handle Invalid() noexcept { return nullptr; }
-  static void Close(Handle h) noexcept {
-    LastErrorKeeper keep;
-    ::DestroyIcon(h);
-  }
-};
-
-struct Menu {
-  using Handle = HMENU;
-  static Handle Invalid() noexcept { return nullptr; }
-  static void Close(Handle h) noexcept {
-    LastErrorKeeper keep;
-    ::DestroyMenu(h);
+    const DWORD error = ::GetLastError();
+    Release(h);
+    ::SetLastError(error);
   }
 };
 
 }  // namespace win_traits
 
-using KernelHandle = UniqueHandle<win_traits::Kernel>;
-using MappedViewHandle = UniqueHandle<win_traits::MappedView>;
-using MemoryDc = UniqueHandle<win_traits::MemoryDc>;
-using BitmapHandle = UniqueHandle<win_traits::GdiObject<HBITMAP>>;
-using FontHandle = UniqueHandle<win_traits::GdiObject<HFONT>>;
-using BrushHandle = UniqueHandle<win_traits::GdiObject<HBRUSH>>;
-using IconHandle = UniqueHandle<win_traits::Icon>;
-using MenuHandle = UniqueHandle<win_traits::Menu>;
+// Kernel objects (mutexes, events, files, mappings): the portable owner,
+// which takes both null and INVALID_HANDLE_VALUE for "nothing".
+using KernelHandle = OsHandle;
+using MemoryDc = UniqueHandle<win_traits::Released<HDC, &::DeleteDC>>;
+using BitmapHandle = UniqueHandle<win_traits::Released<HBITMAP, &::DeleteObject>>;
+using FontHandle = UniqueHandle<win_traits::Released<HFONT, &::DeleteObject>>;
+using BrushHandle = UniqueHandle<win_traits::Released<HBRUSH, &::DeleteObject>>;
+using IconHandle = UniqueHandle<win_traits::Released<HICON, &::DestroyIcon>>;
+using MenuHandle = UniqueHandle<win_traits::Released<HMENU, &::DestroyMenu>>;
 
 // A window's DC from GetDC, given back to that window.
 class WindowDc {

@@ -131,8 +131,10 @@ void TrayRemove(App& app);
 void TraySetIcon(App& app, HICON icon);
 void ShowAboutDialog(App& app, HWND owner);
 void ShowBackupDirectoryDialog(App& app, HWND owner);
-// The directory automatic backups go to; empty when none is set.
-std::wstring StoredBackupDirectory(Ku* database);
 std::wstring Wide(std::u16string_view text);
+// The directory automatic backups go to; empty when none is set.
+inline std::wstring StoredBackupDirectoryText(Ku* database) {
+  return database ? Wide(StoredBackupDirectory(*database)) : std::wstring();
+}
 
 }  // namespace vellumo::shell

@@ -13,15 +13,6 @@
 
 namespace vellumo::shell {
 
-std::wstring StoredBackupDirectory(Ku* database) {
-  std::vector<std::uint8_t> value;
-  if (!database || database->GetValue(record_keys::kBackupDirectoryKey, &value) != 0) return {};
-  // At most 2000 bytes are read; the stored text ends with a zero unit.
-  if (value.size() > 2000) value.resize(2000);
-  const std::u16string text = Utf16FromBytes(value);
-  return Wide(std::u16string_view(text).substr(0, text.find(u'\0')));
-}
-
 namespace {
 
 bool StoreDirectory(App& app, HWND dialog) {
@@ -61,7 +52,7 @@ INT_PTR BackupDirectoryDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM
   HWND dialog = hwnd;
   switch (message) {
     case WM_INITDIALOG:
-      ::SetDlgItemTextW(dialog, IDC_BACKUP_DIRECTORY_EDIT, StoredBackupDirectory(app_.database.get()).c_str());
+      ::SetDlgItemTextW(dialog, IDC_BACKUP_DIRECTORY_EDIT, StoredBackupDirectoryText(app_.database.get()).c_str());
       return TRUE;
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK) {

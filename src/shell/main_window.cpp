@@ -114,7 +114,7 @@ void MainWindow::CompactNow() {
 }
 
 void MainWindow::BrowseBackups() {
-  const std::wstring directory = StoredBackupDirectory(app_.database.get());
+  const std::wstring directory = StoredBackupDirectoryText(app_.database.get());
   if (directory.empty()) {
     (void)Ask(app_, hwnd, L"没有设置备份目录，可以在维护菜单里面设置。", L"提示", MB_OK);
     return;

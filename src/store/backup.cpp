@@ -95,16 +95,22 @@ std::uint64_t UnixTimeMs() {
   return static_cast<std::uint64_t>(duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
 }
 
+std::u16string StoredBackupDirectory(Ku& db) {
+  std::vector<std::uint8_t> value;
+  if (db.GetValue(kBackupDirectoryKey, &value) != 0) return {};
+  if (value.size() > 2000) value.resize(2000);
+  std::u16string text = Utf16FromBytes(value);
+  text.resize(std::min(text.size(), text.find(u'\0')));
+  return text;
+}
+
 namespace {
 
 // The backup directory record, when it names a directory that exists.  The
 // program makes it the current directory for the copy; one that cannot be
 // made current leaves the working directory in place, and so does this.
 std::optional<std::filesystem::path> BackupDirectory(Ku& db) {
-  std::vector<std::uint8_t> directory;
-  if (db.GetValue(kBackupDirectoryKey, &directory) != 0 || directory.size() < 2) return std::nullopt;
-  std::u16string text = Utf16FromBytes(directory);
-  text.resize(std::min(text.size(), text.find(u'\0')));
+  const std::u16string text = StoredBackupDirectory(db);
   if (text.empty()) return std::nullopt;
   std::filesystem::path path(text);
   std::error_code ec;

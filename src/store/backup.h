@@ -44,6 +44,10 @@ std::uint64_t UnixTimeMs();
 // 0 when a backup was made, 1 when none was due or it failed.  A backup
 // directory that does not exist (or is not a directory) is passed over: the
 // pair goes to naming.directory, as it does when no directory is set.
+// The stored backup directory: at most 2000 bytes, up to its terminating
+// zero; empty when none is set.
+std::u16string StoredBackupDirectory(Ku& db);
+
 int RunBackup(Ku& db, BackupMode mode, const DatabaseNaming& naming, UserMessages& messages, std::uint64_t nowMs);
 
 // A manual backup that is made even for a database that never had a backup

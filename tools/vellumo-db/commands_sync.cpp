@@ -161,9 +161,8 @@ int RunNoteDigest(CommandContext& context, CommandArgs args) {
   if (const int rc = OpenDatabase(context); rc != kExitOk) return rc;
   Ku& db = *context.db;
   if (!model::NoteExists(db, *note)) return ReportError(context, "there is no note " + std::to_string(*note));
-  // Listed without the repairs a listing by the model makes: looking must
-  // not change the database.
-  const sync::NoteDigestValue digest = sync::NoteDigestOf(db, *note, OrderedItemIds(db, *note));
+  // The digest the sync engine computes, over the items as the model lists them.
+  const sync::NoteDigestValue digest = sync::NoteDigestOf(db, *note);
   context.out << FormatHex(digest.data(), digest.size()) << '\n';
   return kExitOk;
 }
