@@ -91,6 +91,12 @@ bool ActionQueue::QueueCaptureToEditor(std::uint64_t editControl, std::int32_t l
 }
 
 void ActionQueue::StepActions() {
+  if (stepping_) return;
+  stepping_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{stepping_};
   // Escape is read once for the tick, so that every typing action sees the
   // same answer and all of them stop together.
   const bool anyTyping =

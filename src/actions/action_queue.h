@@ -74,7 +74,9 @@ class ActionQueue {
   bool QueueNumber(ActionKind kind, std::uint32_t value);
   bool QueueCaptureToEditor(std::uint64_t editControl, std::int32_t limit);
 
-  // Once per tick, before anything else of the tick.
+  // Once per tick, before anything else of the tick.  A step that shows a
+  // message box runs a modal loop whose ticks come back here: they are
+  // skipped until that step has returned.
   void StepActions();
   std::size_t Size() const { return queue_.size(); }
 
@@ -93,6 +95,7 @@ class ActionQueue {
 
   ActionPerformer& performer_;
   std::list<Action> queue_;
+  bool stepping_ = false;
 };
 
 }  // namespace vellumo::actions

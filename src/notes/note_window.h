@@ -37,6 +37,16 @@ class KIzMTk : public platform::WindowBase<KIzMTk> {
   void Hide();
   void StoreGeometry();
 
+  // The pointer (note_pointer_win.cpp).  lParam of WM_MOUSEMOVE tells the
+  // program's own synthetic move (low word 0xFFFF) from a real one.
+  void OnMouseMove(LPARAM lParam);
+  void OnMouseHover();
+  void OnMouseLeave();
+  void OnPress(bool right);
+  void OnRelease(bool right);
+  // From every tick: hides a window the pointer left (or never entered).
+  void CheckAutoHide(DWORD now);
+
   void Relayout(int width, int height);
   void Repage();
   void DrawCell(int index, bool highlighted);
@@ -90,6 +100,15 @@ class KIzMTk : public platform::WindowBase<KIzMTk> {
   }
   bool Layout(std::uint16_t flag) const { return (appearance.U16(model::AppearanceBlock::kLayoutFlags) & flag) != 0; }
   HFONT FontFor(const platform::FontHandle& own);
+  POINT PointerInClient() const;
+  std::uint32_t ItemInCell(int cell) const;  // 0 for an empty cell or none
+  void RaiseToTop();
+  bool TooltipAllowed() const;
+  void ShowTooltip(int cell, POINT client);
+  void FollowHighlight(int cell);
+  void HoverEdgeButton(int x, int y);
+  void ScrollPointerTest(int x, int y);
+  void SetCollapsed(bool cut);
 
   ProgramContext& context_;
   NoteGeometry geometry_;

@@ -118,7 +118,7 @@ void ReapClosedWindows(ProgramContext& context) {
       std::unique_ptr<KIzMTk> reaped = RemoveAt(context, i);
       continue;
     }
-    // The pointer's auto-hide check joins here with the pointer handling.
+    list[i]->CheckAutoHide(context.interfaceClock);
     ++i;
   }
 }

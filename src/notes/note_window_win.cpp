@@ -143,6 +143,7 @@ bool KIzMTk::Create(std::uint32_t note, const AppearanceBlock* parentBlock) {
 
 void KIzMTk::Hide() {
   if (keepOpen) StoreGeometry();
+  if (!closed && context_.tooltip.IsShown()) context_.tooltip.Hide();
   closed = 1;
   if (hwnd)
     ::SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0,
@@ -213,12 +214,41 @@ LRESULT KIzMTk::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_NCMOUSEMOVE:
       ncHitCode = static_cast<int>(wParam);
       break;
+    case WM_NCLBUTTONDOWN: {
+      int code = ncHitCode;
+      if (code == HTSYSMENU || code == HTMENU) {
+        ::SetForegroundWindow(hwnd);
+        code = static_cast<int>(::SendMessageW(hwnd, WM_NCHITTEST, 0, lParam));
+      }
+      // The system menu, the scroll bars, the sizing borders and the other
+      // frame parts (3 to 21) keep the system's own handling.
+      if (code >= HTSYSMENU && code <= HTHELP) break;
+      ::SetCapture(hwnd);
+      OnPress(false);
+      return 0;
+    }
+    case WM_NCRBUTTONDOWN:
+      ::SetForegroundWindow(hwnd);
+      ::SetCapture(hwnd);
+      OnPress(true);
+      break;
+    case WM_MOUSEMOVE:
+      OnMouseMove(lParam);
+      return 0;
+    case WM_MOUSEHOVER:
+      OnMouseHover();
+      return 0;
+    case WM_MOUSELEAVE:
+      OnMouseLeave();
+      return 0;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
       ::SetCapture(hwnd);
+      OnPress(message == WM_RBUTTONDOWN);
       return 0;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
+      OnRelease(message == WM_RBUTTONUP);
       ::ReleaseCapture();
       return 0;
     case WM_DROPFILES:

@@ -18,6 +18,21 @@
 
 namespace vellumo::notes {
 
+// What a note window asks of the rest of the program: running an item, the
+// item editor, the management window, capturing a selection.  The shell
+// implements it; note windows know nothing of the parts behind it.
+class NoteCommands {
+ public:
+  virtual ~NoteCommands() = default;
+  virtual void ExecuteItem(std::uint32_t note, std::uint32_t item) = 0;
+  // Item 0 opens the editor for a new item; `newEditor` asks for another
+  // editor even when one is open.
+  virtual void OpenItemEditor(std::uint32_t note, std::uint32_t item, bool newEditor) = 0;
+  virtual void ToggleManagementWindow(std::uint32_t note) = 0;
+  // The foreground program's selection becomes a new item of the note.
+  virtual void CaptureToItem(std::uint32_t note) = 0;
+};
+
 struct ProgramContext {
   ProgramContext() : interfaceThread(::GetCurrentThreadId()) {}
   ProgramContext(const ProgramContext&) = delete;
@@ -26,6 +41,9 @@ struct ProgramContext {
   HINSTANCE instance = nullptr;
   Ku* database = nullptr;
   protect::ContentProtection* protection = nullptr;
+  model::ItemOperations* items = nullptr;  // every change to items goes through it
+  NoteCommands* commands = nullptr;
+  model::ModelNotifier* messages = nullptr;  // message boxes owned by the main window
   // AppMutex: guards NoteWindowList against the item operations of every
   // thread; re-entrant on one thread, as the Win32 mutex it stands for.
   model::AppMutex appMutex;

@@ -11,6 +11,10 @@ inline constexpr UINT WM_SECOND_INSTANCE = WM_USER + 11;
 // A note's items changed on another thread (wParam = note id): the note
 // windows are walked on the interface thread only.
 inline constexpr UINT WM_NOTE_CHANGED_ELSEWHERE = WM_USER + 12;
+// Open the item editor: wParam = note id, lParam = item id (0: a new item),
+// with bit 32 set when a second editor is asked for.
+inline constexpr UINT WM_OPEN_ITEM_EDITOR = WM_USER + 13;
+inline constexpr LPARAM kNewEditorFlag = static_cast<LPARAM>(1) << 32;
 
 // To ManagementDialog.
 inline constexpr UINT WM_MGMT_RELOAD = WM_USER + 2;

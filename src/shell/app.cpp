@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include "notes/note_window.h"
-#include "notes/trigger_notes.h"
 #include "resources/resource.h"
 #include "shell/main_window.h"
 #include "shell/management_dialog.h"
@@ -27,14 +26,6 @@ ModalScope::~ModalScope() {
     app_.exitPending = false;
     if (HWND w = app_.MainWindowHandle()) ::PostMessageW(w, WM_COMMAND, IDM_EXIT, 0);
   }
-}
-
-void ShellActionPerformer::OpenNotesForTrigger(std::uint32_t triggerCode) {
-  if (!context_.database) return;
-  auto held = [](int key) { return (::GetAsyncKeyState(key) & 0x8000) != 0; };
-  const notes::HeldModifiers modifiers{held(VK_SHIFT), held(VK_CONTROL), held(VK_MENU)};
-  for (const std::uint32_t note : notes::NotesOpenedBy(*context_.database, triggerCode, modifiers))
-    (void)notes::OpenNoteWindow(context_, note);
 }
 
 std::wstring Wide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
@@ -74,6 +65,8 @@ bool PreTranslate(App& app, MSG& message) {
 bool Initialise(App& app, HINSTANCE instance) {
   notes::ProgramContext& context = app.context;
   context.instance = instance;
+  context.commands = &app.noteCommands;
+  context.messages = &app.messages;
 
   // One instance per program file: the mutex and the window class are both
   // named after the program's path.
@@ -109,6 +102,9 @@ bool Initialise(App& app, HINSTANCE instance) {
   app.protection = std::make_unique<protect::ContentProtection>(*app.database);
   (void)app.protection->UnlockAtStart();
   context.protection = app.protection.get();
+  app.itemOperations = std::make_unique<model::ItemOperations>(*app.database, app.messages, app.syncHooks,
+                                                               context.appMutex);
+  context.items = app.itemOperations.get();
 
   if (HWND dialog = CreateManagementDialog(app, context.mainWindow)) {
     // The frame's client area is exactly the dialog.

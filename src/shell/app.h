@@ -9,6 +9,8 @@
 #include <string>
 
 #include "actions/action_queue.h"
+#include "actions/keyboard_input.h"
+#include "model/item_operations.h"
 #include "model/notifier.h"
 #include "notes/program_context.h"
 #include "platform/win_handles.h"
@@ -48,14 +50,36 @@ class LaterSubsystems {
   virtual void StopSync() {}
 };
 
-// Carries out what queued actions ask of the program's windows.
+// Carries out what queued actions ask of the program: the keyboard, the
+// clipboard, the note windows (program_actions.cpp).
 class ShellActionPerformer final : public actions::ActionPerformer {
  public:
   explicit ShellActionPerformer(notes::ProgramContext& context) : context_(context) {}
   void OpenNotesForTrigger(std::uint32_t triggerCode) override;
+  void SendCtrlChord(std::uint8_t vk) override;
+  void SetClipboardText(std::u16string_view text) override;
+  void CaptureToItem(std::uint32_t note) override;
+  void CaptureToEditor(std::uint64_t editControl, std::int32_t limit) override;
+  bool EscapeDown() override;
+  bool ModifiersDown() override;
+  actions::KeySink& Keys() override { return keys_; }
 
  private:
   notes::ProgramContext& context_;
+  actions::SendInputKeySink keys_;
+};
+
+// What note windows ask of the rest of the program (program_actions.cpp).
+class ShellNoteCommands final : public notes::NoteCommands {
+ public:
+  explicit ShellNoteCommands(struct App& app) : app_(app) {}
+  void ExecuteItem(std::uint32_t note, std::uint32_t item) override;
+  void OpenItemEditor(std::uint32_t note, std::uint32_t item, bool newEditor) override;
+  void ToggleManagementWindow(std::uint32_t note) override;
+  void CaptureToItem(std::uint32_t note) override;
+
+ private:
+  App& app_;
 };
 
 struct App {
@@ -83,8 +107,11 @@ struct App {
   std::unique_ptr<protect::ContentProtection> protection;
   MessageBoxes messages{*this};
   std::unique_ptr<LaterSubsystems> later = std::make_unique<LaterSubsystems>();
+  model::ItemSyncHooks syncHooks;  // the sync engine's, once it exists
+  std::unique_ptr<model::ItemOperations> itemOperations;
   ShellActionPerformer actionPerformer{context};
   actions::ActionQueue actionQueue{actionPerformer};
+  ShellNoteCommands noteCommands{*this};
   HousekeepingClock housekeeping;
   DWORD lastDeactivation = 0;
   HWND savedFocus = nullptr;

@@ -170,7 +170,9 @@ void MainWindow::OnDestroy() {
   TrayRemove(app_);
   app_.later->StopSync();
   context.protection = nullptr;
+  context.items = nullptr;
   context.database = nullptr;
+  app_.itemOperations.reset();
   app_.protection.reset();
   app_.database.reset();  // closes the files and stamps their times
   context.mainWindow = nullptr;
@@ -232,6 +234,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_NOTE_CHANGED_ELSEWHERE:
       notes::NotifyNoteChanged(context, static_cast<std::uint32_t>(wParam));
+      return 0;
+    case WM_OPEN_ITEM_EDITOR:
+      // Answered by the item editor once it is part of the program.
       return 0;
     case WM_TRAY_NOTIFY:
       if (lParam == WM_LBUTTONUP) {

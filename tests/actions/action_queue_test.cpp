@@ -183,6 +183,27 @@ TEST(Typing, WaitsForHeldModifiersBeforeTheFirstUnitForAtMostOneSecond) {
   }
 }
 
+TEST(StepActions, ATickFromInsideAStepIsSkipped) {
+  // A capture that shows a message box runs a modal loop, and the loop's
+  // ticks call StepActions again while the outer step is still running.
+  struct Reentering : Recorder {
+    ActionQueue* queue = nullptr;
+    void CaptureToItem(std::uint32_t note) override {
+      Recorder::CaptureToItem(note);
+      queue->StepActions();
+      queue->StepActions();
+    }
+  } recorder;
+  ActionQueue queue(recorder);
+  recorder.queue = &queue;
+  ASSERT_TRUE(queue.QueueNumber(ActionKind::CaptureToItem, 3));
+  ASSERT_TRUE(queue.QueueText(ActionKind::TypeChars, u"abcdef"));
+  RunTicks(queue, recorder, 3);
+  // The sequence typed one unit a tick, none from the nested calls.
+  EXPECT_EQ(recorder.events, (Events{"0:ctrl+C", "1:a", "2:b", "3:c", "3:capture-item 3"}));
+  EXPECT_EQ(queue.Size(), 1u);
+}
+
 TEST(QueueAction, RefusesWhatItCannotCarry) {
   Recorder recorder;
   ActionQueue queue(recorder);
