@@ -6,7 +6,7 @@
   note_fixtures.py timing N     -> one note of N items opened at start
 
 Every note remembers its position, so a screenshot can be checked at known
-places.  Colours are COLORREF values (0x00BBGGRR); the checks in
+places, and stays open when the pointer is elsewhere (NoAutoClose).  Colours are COLORREF values (0x00BBGGRR); the checks in
 shell_e2e.sh read the same constants from `colours`.
 """
 import json
@@ -15,6 +15,7 @@ import sys
 
 AT_START = 0x8000
 REMEMBER_POSITION = 0x04
+NO_AUTO_CLOSE = 0x08
 COLUMN_MAJOR, TEXT_RIGHT = 0x1, 0x2
 NO_ICON_TEXT = 0x20
 
@@ -35,7 +36,7 @@ def block(title_bar, colour_set, layout, behaviour, item_width, item_height, ico
     title, background, border, scrollbar = colours[colour_set]
     b = bytearray(192)
     struct.pack_into("<HHHHHHHH", b, 0, title_bar, 3, icon_size, layout, item_height, item_width, 255, 255)
-    struct.pack_into("<I", b, 16, behaviour | REMEMBER_POSITION)
+    struct.pack_into("<I", b, 16, behaviour | REMEMBER_POSITION | NO_AUTO_CLOSE)
     struct.pack_into("<IIIIIII", b, 20, colorref(title), colorref(0xFFFFFF), colorref(background),
                      colorref(0xFFA060), colorref(scrollbar), colorref(border), colorref(0x000000))
     struct.pack_into("<hh", b, 48, 12, 12)
@@ -74,7 +75,7 @@ def appearances(program):
 
 
 def legacy():
-    legacy_fields = {"LegacyRememberPosition": 1}
+    legacy_fields = {"LegacyRememberPosition": 1, "LegacyNoAutoClose": 1}
     return {
         "format": "vellumo-db export", "version": 1, "schemes": {},
         "notes": [
@@ -90,7 +91,7 @@ def legacy():
 
 def timing(count):
     return {"format": "vellumo-db export", "version": 1, "schemes": {},
-            "notes": [note(1, "计时", 100, 100, 300, 400, items(count), fields={"LegacyRememberPosition": 1})]}
+            "notes": [note(1, "计时", 100, 100, 300, 400, items(count), fields={"LegacyRememberPosition": 1, "LegacyNoAutoClose": 1})]}
 
 
 if __name__ == "__main__":
