@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 
 #include "actions/clipboard.h"
 
@@ -96,9 +97,10 @@ ClipboardText ReadClipboardText(HWND owner, std::size_t capacity) {
     if (::DragQueryFileW(files, 0xFFFFFFFF, nullptr, 0) > 0) {
       const UINT length = ::DragQueryFileW(files, 0, nullptr, 0);
       std::wstring path(length + 1, L'\0');
-      const UINT copied = ::DragQueryFileW(files, 0, path.data(), length + 1);
-      path.resize(copied);
-      result.text.assign(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(copied, capacity)));
+      (void)::DragQueryFileW(files, 0, path.data(), length + 1);
+      // The copy is terminated; its count is not trusted beyond that.
+      const std::size_t copied = std::wcslen(path.c_str());
+      result.text.assign(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(std::min(copied, capacity)));
       result.cut = copied > capacity;
     }
   }
