@@ -129,12 +129,12 @@ bool Initialise(App& app, HINSTANCE instance) {
   context.interfaceClock = ::GetTickCount();
   context.screenWidth = ::GetSystemMetrics(SM_CXSCREEN) - 2;
   context.screenHeight = ::GetSystemMetrics(SM_CYSCREEN) - 2;
-  const std::wstring hotkeyFailures = app.later->RegisterManagementHotkeys(context.mainWindow);
+  const std::wstring hotkeyFailures = app.hotkeys.RegisterManagementHotkeys(context.mainWindow, *app.database);
   if (!hotkeyFailures.empty()) {
     ModalScope modal(app);
     ::MessageBoxW(context.mainWindow, hotkeyFailures.substr(0, 1024).c_str(), L"Vellumo", MB_ICONINFORMATION);
   }
-  app.later->SetNoteHotkeys(context.mainWindow, true);
+  app.hotkeys.SetNoteHotkeys(context.mainWindow, *app.database, true);
   app.later->StartSync();
   return true;
 }

@@ -16,6 +16,7 @@
 #include "platform/win_handles.h"
 #include "protect/content_key.h"
 #include "resources/window_messages.h"
+#include "shell/global_hotkeys.h"
 #include "shell/housekeeping.h"
 #include "store/backup.h"
 #include "store/ku.h"
@@ -36,16 +37,12 @@ class MessageBoxes final : public UserMessages, public model::ModelNotifier {
   App& app_;
 };
 
-// The subsystems that later parts of the program bring: global hotkeys and
-// the sync engine.  Start-up and exit call them at their places; until a
-// subsystem exists its part does nothing.
+// The subsystems that later parts of the program bring: the sync engine.
+// Start-up and exit call them at their places; until a subsystem exists its
+// part does nothing.
 class LaterSubsystems {
  public:
   virtual ~LaterSubsystems() = default;
-  // Returns the lines for the management hotkeys that could not be
-  // registered (" 热键注册失败!" each), empty when all were.
-  virtual std::wstring RegisterManagementHotkeys(HWND /*mainWindow*/) { return {}; }
-  virtual void SetNoteHotkeys(HWND /*mainWindow*/, bool /*registered*/) {}
   virtual void StartSync() {}
   virtual void StopSync() {}
 };
@@ -107,6 +104,7 @@ struct App {
   std::unique_ptr<protect::ContentProtection> protection;
   MessageBoxes messages{*this};
   std::unique_ptr<LaterSubsystems> later = std::make_unique<LaterSubsystems>();
+  GlobalHotkeys hotkeys;
   model::ItemSyncHooks syncHooks;  // the sync engine's, once it exists
   std::unique_ptr<model::ItemOperations> itemOperations;
   ShellActionPerformer actionPerformer{context};
@@ -158,6 +156,7 @@ void TrayRemove(App& app);
 void TraySetIcon(App& app, HICON icon);
 void ShowAboutDialog(App& app, HWND owner);
 void ShowBackupDirectoryDialog(App& app, HWND owner);
+void ShowHotkeyDialog(App& app, HWND owner);
 std::wstring Wide(std::u16string_view text);
 // The directory automatic backups go to; empty when none is set.
 inline std::wstring StoredBackupDirectoryText(Ku* database) {

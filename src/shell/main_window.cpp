@@ -10,6 +10,7 @@
 #include "notes/note_window.h"
 #include "resources/resource.h"
 #include "shell/app.h"
+#include "shell/hotkey_table.h"
 #include "shell/main_window.h"
 #include "shell/management_dialog.h"
 
@@ -153,6 +154,9 @@ bool MainWindow::OnCommand(WORD id) {
     case IDM_ABOUT:
       ShowAboutDialog(app_, hwnd);
       return true;
+    case IDM_HOTKEYS:
+      ShowHotkeyDialog(app_, hwnd);
+      return true;
     case IDM_EXIT:
     case IDM_EXIT_TRAY:
       RequestExit(app_);
@@ -162,9 +166,26 @@ bool MainWindow::OnCommand(WORD id) {
   }
 }
 
+void MainWindow::OnHotkey(int id) {
+  switch (id) {
+    case ManagementHotkeyId(1):
+      ToggleManagementWindow(app_, 0);
+      break;
+    case ManagementHotkeyId(2):
+      ::PostMessageW(hwnd, WM_COMMAND, IDM_PAUSE_BAR, 0);
+      break;
+    case ManagementHotkeyId(3):
+      if (app_.database) app_.hotkeys.ToggleNoteHotkeys(hwnd, *app_.database);
+      break;
+    default:
+      (void)notes::OpenNoteWindow(app_.context, static_cast<std::uint32_t>(id));
+      break;
+  }
+}
+
 void MainWindow::OnDestroy() {
   notes::ProgramContext& context = app_.context;
-  app_.later->SetNoteHotkeys(hwnd, false);
+  if (app_.database) app_.hotkeys.SetNoteHotkeys(hwnd, *app_.database, false);
   notes::CloseAllNoteWindows(context);
   context.tooltip.Destroy();
   TrayRemove(app_);
@@ -234,6 +255,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_NOTE_CHANGED_ELSEWHERE:
       notes::NotifyNoteChanged(context, static_cast<std::uint32_t>(wParam));
+      return 0;
+    case WM_HOTKEY:
+      OnHotkey(static_cast<int>(wParam));
       return 0;
     case WM_OPEN_ITEM_EDITOR:
       // Answered by the item editor once it is part of the program.

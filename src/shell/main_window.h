@@ -21,6 +21,7 @@ class MainWindow : public platform::WindowBase<MainWindow> {
   friend class platform::WindowBase<MainWindow>;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnDestroy();
+  void OnHotkey(int id);
   void TogglePause();
   void BackUpNow();
   void CompactNow();
