@@ -171,6 +171,49 @@ WindowPlacement PlaceWindow(const StoredGeometry& stored, bool rememberPosition,
   return p;
 }
 
+namespace {
+
+// Squared distance from a point to a rectangle, 0 inside.
+long long DistanceSquared(const MonitorRect& m, long long x, long long y) {
+  const long long dx = x < m.left ? m.left - x : x >= m.right ? x - (m.right - 1) : 0;
+  const long long dy = y < m.top ? m.top - y : y >= m.bottom ? y - (m.bottom - 1) : 0;
+  return dx * dx + dy * dy;
+}
+
+const MonitorRect* NearestMonitor(std::span<const MonitorRect> monitors, int x, int y) {
+  const MonitorRect* best = nullptr;
+  long long bestDistance = 0;
+  for (const MonitorRect& m : monitors) {
+    const long long d = DistanceSquared(m, x, y);
+    if (!best || d < bestDistance) {
+      best = &m;
+      bestDistance = d;
+    }
+  }
+  return best;
+}
+
+}  // namespace
+
+WindowPlacement PlaceWindowOnMonitors(std::span<const MonitorRect> monitors, const StoredGeometry& stored,
+                                      bool rememberPosition, int cursorX, int cursorY, int screenWidth,
+                                      int screenHeight) {
+  // The stored rectangle's centre stands for it when looking for the
+  // nearest monitor.
+  const int refX = rememberPosition ? stored.x + stored.width / 2 : cursorX;
+  const int refY = rememberPosition ? stored.y + stored.height / 2 : cursorY;
+  const MonitorRect* m = monitors.size() > 1 ? NearestMonitor(monitors, refX, refY) : nullptr;
+  if (!m) return PlaceWindow(stored, rememberPosition, cursorX, cursorY, screenWidth, screenHeight);
+  StoredGeometry local = stored;
+  local.x -= m->left;
+  local.y -= m->top;
+  WindowPlacement p = PlaceWindow(local, rememberPosition, cursorX - m->left, cursorY - m->top,
+                                  m->right - m->left - 2, m->bottom - m->top - 2);
+  p.x += m->left;
+  p.y += m->top;
+  return p;
+}
+
 CellComposition ComposeCell(int cellWidth, int cellHeight, int iconSize, int iconMargin, bool textRight,
                             int iconFontSize, int iconTextOffset) {
   CellComposition c;

@@ -107,6 +107,19 @@ struct WindowPlacement {
 WindowPlacement PlaceWindow(const StoredGeometry& stored, bool rememberPosition, int cursorX, int cursorY,
                             int screenWidth, int screenHeight);
 
+// With several monitors a window opens on one of them, placed by the same
+// rules within that monitor: the one under the pointer for a window centred
+// on it, the one nearest the stored rectangle for a remembered position.
+// Monitors are given by their rectangles in screen coordinates (right and
+// bottom exclusive); with none, or one at the origin, this is PlaceWindow on
+// the given extents.
+struct MonitorRect {
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+WindowPlacement PlaceWindowOnMonitors(std::span<const MonitorRect> monitors, const StoredGeometry& stored,
+                                      bool rememberPosition, int cursorX, int cursorY, int screenWidth,
+                                      int screenHeight);
+
 // Cell composition inside the cell buffer (origin 0, 0).
 struct CellComposition {
   int iconX = 0, iconY = 0;

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "model/appearance.h"
 #include "notes/back_buffer.h"
@@ -115,6 +116,9 @@ class KIzMTk : public platform::WindowBase<KIzMTk> {
   bool painted_ = false;
   int storedScrollPos_ = -1;  // the value in the database; written only when it changes
 };
+
+// The rectangles of the display monitors, in screen coordinates.
+std::vector<MonitorRect> DisplayMonitors();
 
 // Opening and closing, for every part of the program.
 inline constexpr int kMaxNoteWindows = 256;

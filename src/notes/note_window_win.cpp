@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "model/notes.h"
 #include "notes/note_open_probe.h"
@@ -34,11 +35,22 @@ platform::FontHandle CreateAppearanceFont(const AppearanceBlock& block, std::siz
   return platform::FontHandle(::CreateFontIndirectW(&font));
 }
 
+BOOL CALLBACK CollectMonitor(HMONITOR, HDC, LPRECT rect, LPARAM list) {
+  reinterpret_cast<std::vector<MonitorRect>*>(list)->push_back({rect->left, rect->top, rect->right, rect->bottom});
+  return TRUE;
+}
+
 platform::BrushHandle SolidBrush(const AppearanceBlock& block, std::size_t offset) {
   return platform::BrushHandle(::CreateSolidBrush(static_cast<COLORREF>(block.U32(offset))));
 }
 
 }  // namespace
+
+std::vector<MonitorRect> DisplayMonitors() {
+  std::vector<MonitorRect> monitors;
+  ::EnumDisplayMonitors(nullptr, nullptr, &CollectMonitor, reinterpret_cast<LPARAM>(&monitors));
+  return monitors;
+}
 
 KIzMTk::KIzMTk(ProgramContext& context) : context_(context) {}
 
@@ -118,8 +130,9 @@ bool KIzMTk::Create(std::uint32_t note, const AppearanceBlock* parentBlock) {
   if (remember) leaveTick = now + 600;
   POINT cursor{};
   ::GetCursorPos(&cursor);
+  const std::vector<MonitorRect> monitors = host.everyMonitor ? DisplayMonitors() : std::vector<MonitorRect>{};
   const WindowPlacement placement =
-      PlaceWindow(stored, remember, cursor.x, cursor.y, host.screenWidth, host.screenHeight);
+      PlaceWindowOnMonitors(monitors, stored, remember, cursor.x, cursor.y, host.screenWidth, host.screenHeight);
 
   const std::wstring title(name.begin(), name.end());
   if (!::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kNoteWindowClass, title.c_str(), WS_POPUP, placement.x,

@@ -54,6 +54,11 @@ struct ProgramContext {
   DWORD interfaceClock = 0;           // "now": the time of the latest ShellTick
   int screenWidth = 0;                // ScreenExtent: the screen size minus 2
   int screenHeight = 0;
+  // Pop-up options (stored, default on): every monitor's outer edges and
+  // corners are trigger places and windows open on their monitor; no pop-up
+  // while a full-screen program is in front.
+  bool everyMonitor = true;
+  bool quietOverFullScreen = true;
   const DWORD interfaceThread;  // the thread that owns every window
 
   // Declared before the windows so that they go after them.

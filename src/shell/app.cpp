@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "model/popup_options.h"
 #include "notes/note_window.h"
 #include "resources/resource.h"
 #include "shell/main_window.h"
@@ -105,6 +106,10 @@ bool Initialise(App& app, HINSTANCE instance) {
   app.itemOperations = std::make_unique<model::ItemOperations>(*app.database, app.messages, app.syncHooks,
                                                                context.appMutex);
   context.items = app.itemOperations.get();
+  const model::PopupOptions popup = model::LoadPopupOptions(*app.database);
+  context.everyMonitor = popup.everyMonitor;
+  context.quietOverFullScreen = popup.quietOverFullScreen;
+  app.mainWindow->ShowPopupOptions();
 
   if (HWND dialog = CreateManagementDialog(app, context.mainWindow)) {
     // The frame's client area is exactly the dialog.

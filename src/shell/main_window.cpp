@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/notes.h"
+#include "model/popup_options.h"
 #include "notes/note_window.h"
 #include "resources/resource.h"
 #include "shell/app.h"
@@ -96,6 +97,22 @@ void MainWindow::TogglePause() {
   ::DrawMenuBar(hwnd);
 }
 
+void MainWindow::ShowPopupOptions() {
+  const notes::ProgramContext& context = app_.context;
+  HMENU bar = ::GetMenu(hwnd);
+  ::CheckMenuItem(bar, IDM_POPUP_EVERY_MONITOR, MF_BYCOMMAND | (context.everyMonitor ? MF_CHECKED : MF_UNCHECKED));
+  ::CheckMenuItem(bar, IDM_POPUP_QUIET_FULL_SCREEN,
+                  MF_BYCOMMAND | (context.quietOverFullScreen ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void MainWindow::TogglePopupOption(WORD id) {
+  notes::ProgramContext& context = app_.context;
+  if (id == IDM_POPUP_EVERY_MONITOR) context.everyMonitor = !context.everyMonitor;
+  if (id == IDM_POPUP_QUIET_FULL_SCREEN) context.quietOverFullScreen = !context.quietOverFullScreen;
+  if (app_.database) (void)model::StorePopupOptions(*app_.database, {context.everyMonitor, context.quietOverFullScreen});
+  ShowPopupOptions();
+}
+
 void MainWindow::BackUpNow() {
   if (!app_.database) return;
   if (Ask(app_, hwnd, kBackUpQuestion, L"备份数据库", MB_ICONQUESTION | MB_OKCANCEL) == IDCANCEL) return;
@@ -156,6 +173,10 @@ bool MainWindow::OnCommand(WORD id) {
       return true;
     case IDM_HOTKEYS:
       ShowHotkeyDialog(app_, hwnd);
+      return true;
+    case IDM_POPUP_EVERY_MONITOR:
+    case IDM_POPUP_QUIET_FULL_SCREEN:
+      TogglePopupOption(id);
       return true;
     case IDM_EXIT:
     case IDM_EXIT_TRAY:

@@ -16,6 +16,8 @@ class MainWindow : public platform::WindowBase<MainWindow> {
   // ShellTick's work for one tick at `now`.
   void Tick(DWORD now);
   bool OnCommand(WORD id);
+  // The pop-up options' check marks in the menu bar, from the context.
+  void ShowPopupOptions();
 
  private:
   friend class platform::WindowBase<MainWindow>;
@@ -23,6 +25,7 @@ class MainWindow : public platform::WindowBase<MainWindow> {
   void OnDestroy();
   void OnHotkey(int id);
   void TogglePause();
+  void TogglePopupOption(WORD id);
   void BackUpNow();
   void CompactNow();
   void BrowseBackups();

@@ -25,6 +25,7 @@
 //   [0A]                                    1         ServerAddress
 //   [0B][name]                              2..181    Scheme, an appearance block
 //   [0C][01..03]                            2         ManagementHotkey 1..3, u32
+//   [0D][01]                                2         PopupOptions u32: set bits turn a default off
 //
 // Nothing below the store may form a key by hand: the builders here are the
 // only place where these bytes are spelt out.
@@ -52,6 +53,7 @@ inline constexpr std::uint8_t kDatabaseIdKind = 0x09;
 inline constexpr std::uint8_t kServerAddressKind = 0x0A;
 inline constexpr std::uint8_t kSchemeKind = 0x0B;
 inline constexpr std::uint8_t kHotkeyKind = 0x0C;
+inline constexpr std::uint8_t kPopupOptionsKind = 0x0D;
 
 // Second byte of the [04] records.
 inline constexpr std::uint8_t kMetaTriggers = 0x01;
@@ -94,6 +96,7 @@ inline constexpr std::array<std::uint8_t, 1> kDatabaseIdKey{kDatabaseIdKind};
 inline constexpr std::array<std::uint8_t, 1> kServerAddressKey{kServerAddressKind};
 inline constexpr std::array<std::uint8_t, 1> kSchemePrefix{kSchemeKind};
 inline constexpr std::array<std::uint8_t, 1> kIconCachePrefix{kIconCacheKind};
+inline constexpr std::array<std::uint8_t, 2> kPopupOptionsKey{kPopupOptionsKind, 0x01};
 
 // which: 1..3.
 inline constexpr std::array<std::uint8_t, 2> ManagementHotkeyKey(std::uint8_t which) { return {kHotkeyKind, which}; }

@@ -262,6 +262,43 @@ TEST(WindowPlacement, StoredGeometryIsKeptOnTheScreen) {
   }
 }
 
+TEST(WindowPlacement, SeveralMonitorsPlaceOnTheMonitorOfThePointerOrOfTheStoredPlace) {
+  // The primary 1280 x 800 at the origin, a 1024 x 768 monitor left of it
+  // and a 1920 x 1080 one right of it.
+  const MonitorRect monitors[] = {{0, 0, 1280, 800}, {-1024, 0, 0, 768}, {1280, -100, 3200, 980}};
+  struct Case {
+    StoredGeometry stored;
+    bool remember;
+    int cursorX, cursorY;
+    WindowPlacement expect;
+  };
+  const Case cases[] = {
+      {{0, 0, 130, 180}, false, -500, 400, {-565, 310, 130, 180}},        // centred on the left monitor
+      {{0, 0, 130, 180}, false, -1020, 10, {-1021, 3, 130, 180}},         // kept 3 pixels from its corner
+      {{0, 0, 130, 180}, false, 3190, 970, {3200 - 2 - 131, 980 - 2 - 181, 130, 180}},  // pushed back on
+      {{0, 0, 3000, 3000}, false, 2000, 0, {1283, -97, 1918, 1078}},      // as large as that monitor
+      {{2000, 500, 130, 180}, true, 10, 10, {2000, 500, 130, 180}},       // remembered on the right monitor
+      {{-2000, 300, 130, 180}, true, 10, 10, {-1021, 300, 130, 180}},     // nearest: the left one
+      {{100, 200, 130, 180}, true, -500, 400, {100, 200, 130, 180}},      // the pointer does not matter
+  };
+  for (const Case& c : cases) {
+    const WindowPlacement p = PlaceWindowOnMonitors(monitors, c.stored, c.remember, c.cursorX, c.cursorY, 1278, 798);
+    SCOPED_TRACE(testing::Message() << c.stored.x << "," << c.stored.y << " cursor " << c.cursorX << ","
+                                    << c.cursorY << " remember=" << c.remember);
+    EXPECT_EQ(p.x, c.expect.x);
+    EXPECT_EQ(p.y, c.expect.y);
+    EXPECT_EQ(p.width, c.expect.width);
+    EXPECT_EQ(p.height, c.expect.height);
+  }
+  // One monitor: exactly the single-screen rules.
+  const MonitorRect one[] = {{0, 0, 1280, 800}};
+  const StoredGeometry stored{5000, 5000, 130, 180};
+  const WindowPlacement single = PlaceWindowOnMonitors(one, stored, true, 0, 0, 1278, 798);
+  const WindowPlacement plain = PlaceWindow(stored, true, 0, 0, 1278, 798);
+  EXPECT_EQ(single.x, plain.x);
+  EXPECT_EQ(single.y, plain.y);
+}
+
 TEST(CellComposition, IconAndTextPlacement) {
   const CellComposition right = ComposeCell(120, 24, 16, 4, true, 12, 0);
   EXPECT_TRUE(right.drawIcon);
