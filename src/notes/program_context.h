@@ -18,8 +18,9 @@
 
 namespace vellumo::notes {
 
-// What a note window asks of the rest of the program: running an item, the
-// item editor, the management window, capturing a selection.  The shell
+// What a note window or an item editor asks of the rest of the program:
+// running an item, the item editor, the management window, capturing a
+// selection.  The shell
 // implements it; note windows know nothing of the parts behind it.
 class NoteCommands {
  public:
@@ -31,6 +32,8 @@ class NoteCommands {
   virtual void ToggleManagementWindow(std::uint32_t note) = 0;
   // The foreground program's selection becomes a new item of the note.
   virtual void CaptureToItem(std::uint32_t note) = 0;
+  // ... or goes into an edit control of the item editor.
+  virtual void CaptureToEditor(HWND edit, int limit) = 0;
 };
 
 struct ProgramContext {

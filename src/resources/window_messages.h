@@ -25,4 +25,8 @@ inline constexpr UINT WM_NOTES_CHANGED = WM_USER + 6;
 inline constexpr UINT WM_MGMT_SELECT_NOTE = WM_USER + 7;
 inline constexpr UINT WM_MGMT_AUTO_OPEN = WM_USER + 8;
 
+// To an item editor: show item wParam (0: a new item) of note lParam (0:
+// the note it shows).
+inline constexpr UINT WM_EDITOR_SWITCH = WM_USER + 3;
+
 }  // namespace vellumo

@@ -15,6 +15,7 @@ App::App() = default;
 
 App::~App() {
   // The windows go before the database they show.
+  editors.CloseAll();
   notes::CloseAllNoteWindows(context);
   context.tooltip.Destroy();
   if (context.mainWindow) ::DestroyWindow(context.mainWindow);
@@ -57,6 +58,7 @@ void LoadResources(App& app, HINSTANCE instance) {
 }
 
 bool PreTranslate(App& app, MSG& message) {
+  if (app.editors.PreTranslate(message)) return true;
   if (HWND dialog = app.ManagementDialogHandle(); dialog && ::IsDialogMessageW(dialog, &message)) return true;
   if (HWND page = app.currentSettingsPage; page && ::IsWindow(page) && ::IsDialogMessageW(page, &message))
     return true;

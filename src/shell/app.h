@@ -10,6 +10,7 @@
 
 #include "actions/action_queue.h"
 #include "actions/keyboard_input.h"
+#include "editor/item_editor.h"
 #include "model/item_operations.h"
 #include "model/notifier.h"
 #include "notes/program_context.h"
@@ -74,6 +75,7 @@ class ShellNoteCommands final : public notes::NoteCommands {
   void OpenItemEditor(std::uint32_t note, std::uint32_t item, bool newEditor) override;
   void ToggleManagementWindow(std::uint32_t note) override;
   void CaptureToItem(std::uint32_t note) override;
+  void CaptureToEditor(HWND edit, int limit) override;
 
  private:
   App& app_;
@@ -105,6 +107,7 @@ struct App {
   MessageBoxes messages{*this};
   std::unique_ptr<LaterSubsystems> later = std::make_unique<LaterSubsystems>();
   GlobalHotkeys hotkeys;
+  editor::EditorList editors;
   model::ItemSyncHooks syncHooks;  // the sync engine's, once it exists
   std::unique_ptr<model::ItemOperations> itemOperations;
   ShellActionPerformer actionPerformer{context};

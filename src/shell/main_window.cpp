@@ -207,6 +207,7 @@ void MainWindow::OnHotkey(int id) {
 void MainWindow::OnDestroy() {
   notes::ProgramContext& context = app_.context;
   if (app_.database) app_.hotkeys.SetNoteHotkeys(hwnd, *app_.database, false);
+  app_.editors.CloseAll();
   notes::CloseAllNoteWindows(context);
   context.tooltip.Destroy();
   TrayRemove(app_);
@@ -281,7 +282,8 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnHotkey(static_cast<int>(wParam));
       return 0;
     case WM_OPEN_ITEM_EDITOR:
-      // Answered by the item editor once it is part of the program.
+      app_.editors.Open(context, app_.insertMenu, static_cast<std::uint32_t>(wParam),
+                        static_cast<std::uint32_t>(lParam & 0xFFFFFFFF), (lParam & kNewEditorFlag) != 0);
       return 0;
     case WM_TRAY_NOTIFY:
       if (lParam == WM_LBUTTONUP) {

@@ -49,4 +49,8 @@ void ShellNoteCommands::CaptureToItem(std::uint32_t note) {
   (void)app_.actionQueue.QueueNumber(actions::ActionKind::CaptureToItem, note);
 }
 
+void ShellNoteCommands::CaptureToEditor(HWND edit, int limit) {
+  (void)app_.actionQueue.QueueCaptureToEditor(reinterpret_cast<std::uintptr_t>(edit), limit);
+}
+
 }  // namespace vellumo::shell

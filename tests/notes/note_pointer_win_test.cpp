@@ -32,6 +32,7 @@ struct Commands : NoteCommands {
   }
   void ToggleManagementWindow(std::uint32_t note) override { log.push_back("manage " + std::to_string(note)); }
   void CaptureToItem(std::uint32_t note) override { log.push_back("capture " + std::to_string(note)); }
+  void CaptureToEditor(HWND, int) override {}
 };
 
 class NotePointer : public ::testing::Test {

@@ -1,0 +1,96 @@
+#pragma once
+// The item editor (dialog 110): one item of one note, its title, content
+// and icon.  Several may be open; a request reuses one that has no unsaved
+// changes unless another is asked for.  Interface thread only.
+#include <windows.h>
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+
+#include "notes/program_context.h"
+#include "platform/window_base.h"
+#include "platform/win_handles.h"
+
+namespace vellumo::editor {
+
+class ItemEditor : public platform::DialogBase<ItemEditor> {
+ public:
+  ItemEditor(notes::ProgramContext& context, HMENU insertMenu);
+  ~ItemEditor();
+  ItemEditor(const ItemEditor&) = delete;
+  ItemEditor& operator=(const ItemEditor&) = delete;
+
+  // Creates the window and shows `item` of `note` (0: a new item).
+  bool Create(std::uint32_t note, std::uint32_t item);
+  bool IsOpen() const { return hwnd != nullptr; }
+  bool ChangedSinceLoad() const { return changedSinceLoad_; }
+  bool Shows(std::uint32_t note, std::uint32_t item) const { return note == note_ && item == item_; }
+  std::uint32_t Note() const { return note_; }
+  std::uint32_t Item() const { return item_; }
+  bool Modified() const { return modified_; }
+
+ private:
+  friend class platform::DialogBase<ItemEditor>;
+  INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void OnInit();
+  void OnCommand(int id, int code, HWND control);
+  void Switch(std::uint32_t item, std::uint32_t note);
+  void LoadItem();
+  // False when nothing was saved (the user was told why).
+  bool SaveItem();
+  void NewItem(bool copy);
+  // Asks to save unsaved changes; false when the user cancelled or the save
+  // failed, so the caller stays.
+  bool SaveOrDiscard(const wchar_t* caption);
+  void Close();
+  void SetModified(bool modified);
+  void SetCaption(std::u16string_view title);
+  void RedrawPreview();
+  void Capture(bool title);
+  void SwapContentBoxes();
+  void Layout();
+  void FindInCurrent();
+  void FindNext(bool byTitle);
+  void Insert(int commandId);
+  void OnSearchChanged();
+
+  HWND Control(int id) const { return ::GetDlgItem(hwnd, id); }
+  std::u16string Text(int id, std::size_t limit) const;
+  void SetText(int id, std::u16string_view text);
+  int Ask(const wchar_t* text, const wchar_t* caption, UINT type);
+  void Tell(const wchar_t* text, const wchar_t* caption) { (void)Ask(text, caption, MB_OK); }
+  bool IsSecret(std::u16string_view content) const;
+
+  notes::ProgramContext& context_;
+  HMENU insertMenu_;
+  std::uint32_t note_ = 0;
+  std::uint32_t item_ = 0;
+  bool modified_ = false;
+  bool changedSinceLoad_ = false;
+  bool prompting_ = false;
+  bool loading_ = false;  // texts set by the program are no edits
+  std::u16string searchText_;  // lower-case, at most 30 units
+  platform::BitmapHandle preview_;
+};
+
+// The open editors, newest first.
+class EditorList {
+ public:
+  // `newEditor` (Shift held): another editor even when one could be reused.
+  void Open(notes::ProgramContext& context, HMENU insertMenu, std::uint32_t note, std::uint32_t item,
+            bool newEditor);
+  // Dialog keyboard handling (Tab, Enter) for the editor the message is for.
+  bool PreTranslate(MSG& message);
+  std::size_t OpenCount();
+  // The editors whose changes would be lost, for the question at exit.
+  bool AnyModified();
+  void CloseAll();
+
+ private:
+  void Prune();
+  std::list<std::unique_ptr<ItemEditor>> editors_;
+};
+
+}  // namespace vellumo::editor
