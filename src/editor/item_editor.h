@@ -84,6 +84,8 @@ class EditorList {
   // Dialog keyboard handling (Tab, Enter) for the editor the message is for.
   bool PreTranslate(MSG& message);
   std::size_t OpenCount();
+  // The editor opened or reused last; null when none is open.
+  ItemEditor* Newest();
   // The editors whose changes would be lost, for the question at exit.
   bool AnyModified();
   void CloseAll();

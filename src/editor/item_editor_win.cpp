@@ -404,6 +404,9 @@ void ItemEditor::FindNext(bool byTitle) {
   auto matches = [&](std::uint32_t item) {
     const std::u16string text =
         byTitle ? model::GetItemTitle(db, note_, item) : model::GetItemContent(db, note_, item);
+    // Never inside an encrypted content: its stored form is cipher text,
+    // and a match there would only be chance.
+    if (!byTitle && protect::HasSecretTag(text)) return false;
     return Lower(std::u16string_view(text).substr(0, byTitle ? 5016 : 30736)).find(searchText_) !=
            std::u16string::npos;
   };
@@ -570,6 +573,11 @@ void EditorList::Open(notes::ProgramContext& context, HMENU insertMenu, std::uin
       break;
     }
   }
+  if (chosen) {
+    // The editor in use goes to the front: it is the first one reused next.
+    auto at = std::find_if(editors_.begin(), editors_.end(), [chosen](const auto& e) { return e.get() == chosen; });
+    editors_.splice(editors_.begin(), editors_, at);
+  }
   if (!chosen) {
     auto editor = std::make_unique<ItemEditor>(context, insertMenu);
     if (!editor->Create(note, item)) return;
@@ -589,6 +597,11 @@ bool EditorList::PreTranslate(MSG& message) {
 std::size_t EditorList::OpenCount() {
   Prune();
   return editors_.size();
+}
+
+ItemEditor* EditorList::Newest() {
+  Prune();
+  return editors_.empty() ? nullptr : editors_.front().get();
 }
 
 bool EditorList::AnyModified() {
