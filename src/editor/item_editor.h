@@ -30,6 +30,10 @@ class ItemEditor : public platform::DialogBase<ItemEditor> {
   std::uint32_t Note() const { return note_; }
   std::uint32_t Item() const { return item_; }
   bool Modified() const { return modified_; }
+  bool Prompting() const { return prompting_; }
+  // At exit: unsaved changes are offered for saving first.  False when the
+  // user chose to stay.
+  bool AskToClose();
 
  private:
   friend class platform::DialogBase<ItemEditor>;
@@ -86,8 +90,10 @@ class EditorList {
   std::size_t OpenCount();
   // The editor opened or reused last; null when none is open.
   ItemEditor* Newest();
-  // The editors whose changes would be lost, for the question at exit.
-  bool AnyModified();
+  // Closes every editor, asking about unsaved changes; false (and the
+  // editors that are left stay open) when the user chose to stay or an
+  // editor is showing a question right now.
+  bool CloseAllAsking();
   void CloseAll();
 
  private:

@@ -290,6 +290,14 @@ bool ItemEditor::SaveOrDiscard(const wchar_t* caption) {
   return true;
 }
 
+bool ItemEditor::AskToClose() {
+  if (prompting_) return false;
+  if (modified_) ::SetForegroundWindow(hwnd);
+  if (!SaveOrDiscard(L"关闭")) return false;
+  Close();
+  return true;
+}
+
 void ItemEditor::Close() {
   if (hwnd) ::DestroyWindow(hwnd);
 }
@@ -604,9 +612,14 @@ ItemEditor* EditorList::Newest() {
   return editors_.empty() ? nullptr : editors_.front().get();
 }
 
-bool EditorList::AnyModified() {
-  return std::any_of(editors_.begin(), editors_.end(),
-                     [](const std::unique_ptr<ItemEditor>& e) { return e->IsOpen() && e->Modified(); });
+bool EditorList::CloseAllAsking() {
+  Prune();
+  for (const auto& editor : editors_) {
+    if (editor->Prompting()) return false;
+    if (editor->IsOpen() && !editor->AskToClose()) return false;
+  }
+  Prune();
+  return true;
 }
 
 void EditorList::CloseAll() { editors_.clear(); }

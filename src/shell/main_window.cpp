@@ -342,6 +342,8 @@ void RequestExit(App& app) {
     if (app.aboutDialog) ::PostMessageW(app.aboutDialog, WM_COMMAND, IDCANCEL, 0);
     return;
   }
+  // An editor's unsaved changes are not lost without asking.
+  if (!app.editors.CloseAllAsking()) return;
   LONG_PTR style = ::GetWindowLongPtrW(w, GWL_EXSTYLE);
   ::SetWindowLongPtrW(w, GWL_EXSTYLE, style & ~static_cast<LONG_PTR>(WS_EX_NOACTIVATE));
   ::DestroyWindow(w);

@@ -182,6 +182,20 @@ TEST_F(Editor, SecretContentsAreStoredEncryptedAndNeedThePassword) {
   EXPECT_EQ(LOWORD(m.wParam), IDM_PASSWORD);
 }
 
+TEST_F(Editor, ClosingEverythingOffersUnsavedChangesFirst) {
+  testing::MessageBoxAnswerer answerer(IDCANCEL);
+  ItemEditor* e = Open(first);
+  Type(e, IDC_EDITOR_CONTENT, L"还没保存");
+  EXPECT_FALSE(editors.CloseAllAsking());  // the user chose to stay
+  EXPECT_EQ(editors.OpenCount(), 1u);
+  testing::MessageBoxAnswerer::Answer(IDYES);
+  EXPECT_TRUE(editors.CloseAllAsking());
+  EXPECT_EQ(editors.OpenCount(), 0u);
+  EXPECT_EQ(model::GetItemContent(db, note, first), u"还没保存");
+  const std::vector<std::wstring> expected(2, L"关闭:当前有修改，是否保存？");
+  EXPECT_EQ(testing::MessageBoxAnswerer::Seen(), expected);
+}
+
 TEST_F(Editor, SteppingPastEitherEndGivesANewItem) {
   ItemEditor* e = Open(first);
   Press(e, IDC_EDITOR_PREVIOUS);
