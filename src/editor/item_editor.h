@@ -77,6 +77,7 @@ class ItemEditor : public platform::DialogBase<ItemEditor> {
   bool loading_ = false;  // texts set by the program are no edits
   std::u16string searchText_;  // lower-case, at most 30 units
   platform::BitmapHandle preview_;
+  HWND iconDialog_ = nullptr;  // the change-icon dialog while it is open
 };
 
 // The open editors, newest first.

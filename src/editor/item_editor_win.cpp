@@ -7,6 +7,7 @@
 #include <cwctype>
 #include <string>
 
+#include "editor/icon_dialog.h"
 #include "editor/item_editor.h"
 #include "model/items.h"
 #include "model/notes.h"
@@ -138,6 +139,7 @@ void ItemEditor::SetCaption(std::u16string_view title) {
 }
 
 void ItemEditor::Switch(std::uint32_t item, std::uint32_t note) {
+  if (iconDialog_) ::EndDialog(iconDialog_, 0);
   if (modified_) {
     const int answer = Ask(L"当前有修改，是否保存？", L"准备切换", MB_YESNOCANCEL | MB_ICONQUESTION);
     if (answer == IDCANCEL) return;
@@ -443,7 +445,13 @@ void ItemEditor::Insert(int commandId) {
 
 void ItemEditor::OnCommand(int id, int code, HWND control) {
   if (id == IDC_EDITOR_ICON && control && control == Control(IDC_EDITOR_ICON)) {
-    // The change-icon dialog comes with its own part of the editor.
+    // An item not yet saved has no record to carry an icon.
+    if (item_ == 0 || !context_.database) return;
+    if (ShowChangeIconDialog(context_.Instance(), hwnd, *context_.database, context_.messages, note_, item_,
+                             &iconDialog_)) {
+      RedrawPreview();
+      notes::NotifyNoteChanged(context_, note_);
+    }
     return;
   }
   switch (id) {

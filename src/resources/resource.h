@@ -28,6 +28,7 @@
 #define IDD_SERVER_ADDRESS 144
 #define IDD_HOTKEYS 145
 #define IDD_ITEM_EDITOR 110
+#define IDD_CHANGE_ICON 143
 
 // Controls.
 #ifndef IDC_STATIC
@@ -59,6 +60,13 @@
 #define IDC_EDITOR_INSERT 1050
 #define IDC_EDITOR_WRAP 1064
 #define IDM_EDITOR_CLOSE 105
+// Change-icon dialog (dialog 143).
+#define IDC_ICON_LIST 1013
+#define IDC_ICON_BROWSE 1059
+#define IDC_ICON_PATH 1060
+#define IDC_ICON_DEFAULT 1061
+#define IDC_ICON_OK 1062
+#define IDC_ICON_ACTUAL_PATH 1063
 #define IDC_FILTER 1000
 #define IDC_NOTE_LIST 1013
 #define IDC_FILTER_TITLES 1014

@@ -2,6 +2,8 @@
 // message boxes answered by a timer.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -74,7 +76,8 @@ class Editor : public ::testing::Test {
     Pump();
   }
   void Press(ItemEditor* e, int id) {
-    ::SendMessageW(e->hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(e->hwnd, id)));
+    ::SendMessageW(e->hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(e->hwnd, id)));
     Pump();
   }
   bool Enabled(ItemEditor* e, int id) { return ::IsWindowEnabled(::GetDlgItem(e->hwnd, id)) != 0; }
@@ -194,6 +197,48 @@ TEST_F(Editor, ClosingEverythingOffersUnsavedChangesFirst) {
   EXPECT_EQ(model::GetItemContent(db, note, first), u"还没保存");
   const std::vector<std::wstring> expected(2, L"关闭:当前有修改，是否保存？");
   EXPECT_EQ(testing::MessageBoxAnswerer::Seen(), expected);
+}
+
+// Drives the change-icon dialog from a timer inside its modal loop: picks
+// the icon `pick` (or none) and presses a button.
+struct IconDialogDriver {
+  static inline int pick = -1;
+  static inline int button = IDOK;
+  static inline int listed = -1;
+  static inline std::wstring path;
+  static BOOL CALLBACK Visit(HWND window, LPARAM) {
+    wchar_t caption[32] = {};
+    ::GetWindowTextW(window, caption, 32);
+    if (std::wstring(caption) != L"改变图标") return TRUE;
+    const HWND view = ::GetDlgItem(window, IDC_ICON_LIST);
+    listed = ListView_GetItemCount(view);
+    wchar_t actual[300] = {};
+    ::GetDlgItemTextW(window, IDC_ICON_ACTUAL_PATH, actual, 300);
+    path = actual;
+    if (pick >= 0) ListView_SetItemState(view, pick, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ::SetFocus(view);
+    ::PostMessageW(window, WM_COMMAND, button, 0);
+    return FALSE;
+  }
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) { ::EnumThreadWindows(::GetCurrentThreadId(), &Visit, 0); }
+};
+
+TEST_F(Editor, AnIconIsChosenFromTheSystemIconsAndCanBeReset) {
+  ItemEditor* e = Open(first);  // plain text: its icon comes from no file
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &IconDialogDriver::Tick);
+  IconDialogDriver::pick = 3;
+  IconDialogDriver::button = IDC_ICON_OK;
+  Press(e, IDC_EDITOR_ICON);
+  EXPECT_GT(IconDialogDriver::listed, 3);
+  EXPECT_NE(IconDialogDriver::path.find(L"shell32.dll"), std::wstring::npos);
+  const std::u16string stored = model::GetItemIconPath(db, note, first);
+  EXPECT_EQ(std::wstring(stored.begin(), stored.end()), IconDialogDriver::path);
+  EXPECT_EQ(model::GetItemIconIndex(db, note, first), 3u);
+
+  IconDialogDriver::button = IDC_ICON_DEFAULT;
+  Press(e, IDC_EDITOR_ICON);
+  EXPECT_TRUE(model::GetItemIconPath(db, note, first).empty());
+  ::KillTimer(nullptr, timer);
 }
 
 TEST_F(Editor, SteppingPastEitherEndGivesANewItem) {
