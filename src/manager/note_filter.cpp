@@ -1,0 +1,96 @@
+#include "manager/note_filter.h"
+
+#include "model/items.h"
+#include "model/notes.h"
+
+namespace vellumo::manager {
+
+namespace {
+
+std::u16string Decimal(std::uint32_t n) {
+  std::u16string digits;
+  do {
+    digits.insert(digits.begin(), static_cast<char16_t>(u'0' + n % 10));
+    n /= 10;
+  } while (n != 0);
+  return digits;
+}
+
+bool Contains(std::u16string_view text, std::u16string_view folded) {
+  return folded.empty() || FoldCase(text).find(folded) != std::u16string::npos;
+}
+
+}  // namespace
+
+char16_t FoldCase(char16_t c) {
+  if (c >= u'A' && c <= u'Z') return static_cast<char16_t>(c + 32);
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<char16_t>(c + 32);  // Latin-1, not ×
+  if (c >= 0x100 && c <= 0x17F) {
+    // Latin Extended-A pairs capital and small letters side by side; the
+    // odd/even pairing flips at 0x139..0x148 and 0x179..0x17E.
+    const bool shifted = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    if (c == 0x178) return 0xFF;  // Ÿ
+    if (c == 0x130 || c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F) return c;
+    const bool capital = shifted ? (c % 2 == 1) : (c % 2 == 0);
+    return capital ? static_cast<char16_t>(c + 1) : c;
+  }
+  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return static_cast<char16_t>(c + 32);  // Greek
+  if (c >= 0x410 && c <= 0x42F) return static_cast<char16_t>(c + 32);               // Cyrillic
+  if (c >= 0x400 && c <= 0x40F) return static_cast<char16_t>(c + 80);
+  if (c >= 0xFF21 && c <= 0xFF3A) return static_cast<char16_t>(c + 32);  // full-width A-Z
+  return c;
+}
+
+std::u16string FoldCase(std::u16string_view text) {
+  std::u16string folded(text);
+  for (char16_t& c : folded) c = FoldCase(c);
+  return folded;
+}
+
+std::u16string FilterText(std::u16string_view box) { return FoldCase(box.substr(0, kFilterTextUnits)); }
+
+FilterMode NextFilterMode(FilterMode mode) {
+  switch (mode) {
+    case FilterMode::None:
+      return FilterMode::Titles;
+    case FilterMode::Titles:
+      return FilterMode::Contents;
+    case FilterMode::Contents:
+      return FilterMode::None;
+  }
+  return FilterMode::None;
+}
+
+FilterMode ModeAfterButton(FilterMode current, FilterMode button) {
+  return current == button ? FilterMode::None : button;
+}
+
+bool NotePasses(Ku& db, std::uint32_t note, const NoteFilter& filter, bool unlocked) {
+  const std::u16string name = model::GetNoteDisplayName(db, note);
+  if (model::IsHiddenNoteName(name) && !unlocked) return false;
+  switch (filter.mode) {
+    case FilterMode::None:
+      return Contains(name, filter.text) || filter.text == Decimal(note);
+    case FilterMode::Titles:
+    case FilterMode::Contents: {
+      std::vector<std::uint32_t> items(kMaxItemsSearched);
+      const std::uint32_t count = model::ListItems(db, 0, items.data(), kMaxItemsSearched, note);
+      for (std::uint32_t i = 0; i < count; ++i) {
+        const std::u16string text = filter.mode == FilterMode::Titles ? model::GetItemTitle(db, note, items[i])
+                                                                       : model::GetItemContent(db, note, items[i]);
+        if (Contains(text, filter.text)) return true;
+      }
+      return false;
+    }
+  }
+  return false;
+}
+
+std::vector<std::uint32_t> FilteredNotes(Ku& db, const NoteFilter& filter, bool unlocked) {
+  std::vector<std::uint32_t> listed;
+  for (const std::uint32_t note : model::ListNotes(db))
+    if (NotePasses(db, note, filter, unlocked)) listed.push_back(note);
+  return listed;
+}
+
+}  // namespace vellumo::manager
