@@ -45,6 +45,8 @@ class LaterSubsystems {
  public:
   virtual ~LaterSubsystems() = default;
   virtual void StartSync() {}
+  // The note has a sync entry: its item deletions must reach the server.
+  virtual bool IsSynced(std::uint32_t /*note*/) { return false; }
   virtual void StopSync() {}
 };
 

@@ -1,0 +1,160 @@
+// The management window under Wine: the filtered note list and the note
+// commands, driven through dialog 107's controls.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+#include "model/items.h"
+#include "model/notes.h"
+#include "resources/resource.h"
+#include "shell/app.h"
+#include "shell/hotkey_table.h"
+#include "shell/main_window.h"
+#include "shell/management_dialog.h"
+#include "support/message_box_answerer.h"
+#include "support/temp_dir.h"
+
+namespace vellumo::shell {
+namespace {
+
+class Management : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    MSG quit;
+    while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    LoadResources(app, ::GetModuleHandleW(nullptr));
+    app.windowClass += L"/management-test";
+    ASSERT_TRUE(RegisterMainWindowClass(app) || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS);
+    if (!CreateMainWindow(app)) GTEST_SKIP() << "Wine has no display driver here: windows cannot be created";
+    ::KillTimer(app.MainWindowHandle(), 0);
+    app.database = std::make_unique<Ku>();
+    ASSERT_EQ(app.database->OpenFiles(dir / "m.ku", dir / "m.hs"), OpenResult::Created);
+    app.context.database = app.database.get();
+    app.protection = std::make_unique<protect::ContentProtection>(*app.database);
+    app.context.protection = app.protection.get();
+    app.itemOperations =
+        std::make_unique<model::ItemOperations>(*app.database, app.messages, app.syncHooks, app.context.appMutex);
+    app.context.items = app.itemOperations.get();
+    Ku& db = *app.database;
+    work = model::CreateNote(db, u"工作");
+    tools = model::CreateNote(db, u"工具");
+    hidden = model::CreateNote(db, u"!私人");
+    (void)app.itemOperations->CreateItem(tools, u"Editor", u"<a>Hello", false);
+    ASSERT_TRUE(app.protection->UnlockContent());
+    ASSERT_NE(CreateManagementDialog(app, app.MainWindowHandle()), nullptr);
+    dialog = app.managementDialog.get();
+    Pump();
+  }
+  void TearDown() override {
+    if (app.MainWindowHandle()) ::DestroyWindow(app.MainWindowHandle());
+    Pump();
+  }
+  void Pump() {
+    MSG m;
+    while (::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE))
+      if (m.message != WM_QUIT && !PreTranslate(app, m)) ::DispatchMessageW(&m);
+  }
+  HWND Control(int id) { return ::GetDlgItem(dialog->hwnd, id); }
+  std::vector<std::wstring> Listed() {
+    std::vector<std::wstring> names;
+    const LRESULT count = ::SendMessageW(Control(IDC_NOTE_LIST), LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+      wchar_t text[128] = {};
+      ::SendMessageW(Control(IDC_NOTE_LIST), LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+      names.push_back(text);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  void Filter(const std::wstring& text) {
+    ::SetDlgItemTextW(dialog->hwnd, IDC_FILTER, text.c_str());
+    Pump();
+  }
+  void Enter() {
+    ::SendMessageW(Control(IDC_FILTER), WM_CHAR, VK_RETURN, 0);
+    Pump();
+  }
+  void Command(int id) {
+    ::SendMessageW(app.MainWindowHandle(), WM_COMMAND, id, 0);
+    Pump();
+  }
+
+  testing::TempDir dir;
+  App app;
+  ManagementDialog* dialog = nullptr;
+  std::uint32_t work = 0, tools = 0, hidden = 0;
+};
+
+using Names = std::vector<std::wstring>;
+
+TEST_F(Management, TheFilterListsByNameNumberAndItems) {
+  EXPECT_EQ(Listed(), (Names{L"!私人", L"工作", L"工具"}));
+  // Selecting a note clears the filter and keeps that note selected.
+  Filter(L"工");
+  ::SendMessageW(dialog->hwnd, WM_MGMT_SELECT_NOTE, work, 0);
+  Pump();
+  EXPECT_EQ(dialog->CurrentNote(), work);
+  EXPECT_EQ(Listed().size(), 3u);
+  Filter(L"工");
+  EXPECT_EQ(Listed(), (Names{L"工作", L"工具"}));
+  Filter(std::to_wstring(tools));
+  EXPECT_EQ(Listed(), (Names{L"工具"}));
+  Filter(L"HELLO");
+  EXPECT_EQ(Listed(), Names{});
+  Enter();  // titles
+  EXPECT_EQ(dialog->Mode(), manager::FilterMode::Titles);
+  EXPECT_EQ(Listed(), Names{});
+  Enter();  // contents
+  EXPECT_EQ(dialog->Mode(), manager::FilterMode::Contents);
+  EXPECT_EQ(::IsDlgButtonChecked(dialog->hwnd, IDC_FILTER_CONTENTS), static_cast<UINT>(BST_CHECKED));
+  EXPECT_EQ(Listed(), (Names{L"工具"}));
+  EXPECT_EQ(dialog->CurrentTab(), PageTab::Items);
+  Enter();  // back to none
+  EXPECT_EQ(dialog->Mode(), manager::FilterMode::None);
+  EXPECT_EQ(::IsDlgButtonChecked(dialog->hwnd, IDC_FILTER_TITLES), static_cast<UINT>(BST_UNCHECKED));
+  EXPECT_EQ(::IsDlgButtonChecked(dialog->hwnd, IDC_FILTER_CONTENTS), static_cast<UINT>(BST_UNCHECKED));
+}
+
+TEST_F(Management, HiddenNotesLeaveTheListWhileLocked) {
+  app.protection->LockContent();
+  ::SendMessageW(dialog->hwnd, WM_MGMT_RELOAD, 0, 0);
+  EXPECT_EQ(Listed(), (Names{L"工作", L"工具"}));
+}
+
+TEST_F(Management, NewDeleteAndClear) {
+  Command(IDM_NEW_NOTE);
+  const std::uint32_t created = dialog->CurrentNote();
+  ASSERT_NE(created, 0u);
+  EXPECT_EQ(model::GetNoteName(*app.database, created), model::DefaultNoteName(created));
+  EXPECT_EQ(model::DefaultNoteName(4), u"便利贴（4）");
+
+  // Deleting frees the note's hotkey.
+  ASSERT_EQ(model::PutNoteU32(*app.database, tools, model::note_field::kHotkey, 0x0378), 0);
+  app.hotkeys.SetNoteHotkeys(app.MainWindowHandle(), *app.database, true);
+  ::SendMessageW(dialog->hwnd, WM_MGMT_SELECT_NOTE, tools, 0);
+  ASSERT_EQ(dialog->CurrentNote(), tools);
+  testing::MessageBoxAnswerer answerer(IDOK);
+  Command(IDM_CLEAR_NOTE);
+  EXPECT_EQ(model::ItemCount(*app.database, tools), 0u);
+  EXPECT_TRUE(model::NoteExists(*app.database, tools));
+  Command(IDM_DELETE_NOTE);
+  EXPECT_FALSE(model::NoteExists(*app.database, tools));
+  EXPECT_EQ(dialog->CurrentNote(), 0u);
+  EXPECT_FALSE(::UnregisterHotKey(app.MainWindowHandle(), static_cast<int>(tools)));
+  const Names asked = {L"确定清空？:工具", L"确定删除？:工具"};
+  EXPECT_EQ(testing::MessageBoxAnswerer::Seen(), asked);
+}
+
+TEST(SyncErrorText, NameNumberCodeAndTheLegend) {
+  const std::wstring text = SyncErrorText(u"工作", 7, 21);
+  EXPECT_EQ(text.substr(0, text.find(L"\r\n")), L"便利贴名字：工作，便利贴ID：7，错误代码：#21");
+  EXPECT_NE(text.find(L"#21 此同步ID存在服务端错误数据"), std::wstring::npos);
+}
+
+}  // namespace
+}  // namespace vellumo::shell
