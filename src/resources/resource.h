@@ -29,6 +29,7 @@
 #define IDD_HOTKEYS 145
 #define IDD_ITEM_EDITOR 110
 #define IDD_CHANGE_ICON 143
+#define IDD_ITEM_LIST_PAGE 141
 
 // Controls.
 #ifndef IDC_STATIC
@@ -60,6 +61,13 @@
 #define IDC_EDITOR_INSERT 1050
 #define IDC_EDITOR_WRAP 1064
 #define IDM_EDITOR_CLOSE 105
+// Item list page (dialog 141).
+#define IDC_ITEMS_FILTER 1000
+#define IDC_ITEMS_LIST 1013
+#define IDC_ITEMS_DELETE 1014
+#define IDC_ITEMS_EXECUTE 1015
+#define IDC_ITEMS_NEW 1020
+#define IDC_ITEMS_COUNT 1066
 // Change-icon dialog (dialog 143).
 #define IDC_ICON_LIST 1013
 #define IDC_ICON_BROWSE 1059

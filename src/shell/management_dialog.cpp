@@ -181,6 +181,7 @@ void ManagementDialog::RebuildPage() {
     ::DestroyWindow(page_);
     page_ = nullptr;
   }
+  itemPage_.reset();
   app_.currentSettingsPage = nullptr;
   if (pageContainer_) ::ShowScrollBar(pageContainer_, SB_VERT, FALSE);
   if (currentNote_ == 0 || !app_.database) return;
@@ -189,8 +190,15 @@ void ManagementDialog::RebuildPage() {
     ::PostMessageW(app_.MainWindowHandle(), WM_COMMAND, IDM_PASSWORD, 0);
     return;
   }
-  // The pages of the three tabs (properties, appearance, items) are made
-  // here as they join the program.
+  if (currentTab_ == PageTab::Items && pageContainer_) {
+    itemPage_ = std::make_unique<ItemListPage>(app_, currentNote_, filter_, itemPageFilter_);
+    page_ = itemPage_->Create(pageContainer_);
+    if (!page_) return;
+    RECT inside{};
+    ::GetClientRect(pageContainer_, &inside);
+    ::SetWindowPos(page_, nullptr, 0, 0, inside.right, inside.bottom, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  }
+  // The properties and appearance pages join the tabs with their own parts.
 }
 
 void ManagementDialog::SelectNote(std::uint32_t note, PageTab tab) {

@@ -7,8 +7,11 @@
 #include <cstdint>
 #include <string>
 
+#include <memory>
+
 #include "manager/note_filter.h"
 #include "platform/window_base.h"
+#include "shell/item_list_page.h"
 
 namespace vellumo::shell {
 
@@ -21,6 +24,7 @@ class ManagementDialog : public platform::DialogBase<ManagementDialog> {
   explicit ManagementDialog(App& app) : app_(app) {}
   std::uint32_t CurrentNote() const { return currentNote_; }
   PageTab CurrentTab() const { return currentTab_; }
+  HWND Page() const { return page_; }
   manager::FilterMode Mode() const { return filter_.mode; }
 
  private:
@@ -50,6 +54,8 @@ class ManagementDialog : public platform::DialogBase<ManagementDialog> {
   manager::NoteFilter filter_;
   HWND pageContainer_ = nullptr;
   HWND page_ = nullptr;
+  std::unique_ptr<ItemListPage> itemPage_;
+  std::u16string itemPageFilter_;
 };
 
 // The text of the sync error box.

@@ -2,6 +2,8 @@
 // commands, driven through dialog 107's controls.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -148,6 +150,38 @@ TEST_F(Management, NewDeleteAndClear) {
   EXPECT_FALSE(::UnregisterHotKey(app.MainWindowHandle(), static_cast<int>(tools)));
   const Names asked = {L"确定清空？:工具", L"确定删除？:工具"};
   EXPECT_EQ(testing::MessageBoxAnswerer::Seen(), asked);
+}
+
+TEST_F(Management, TheItemsPageFiltersCountsAndRuns) {
+  (void)app.itemOperations->CreateItem(tools, u"Second", u"<a>World", false);
+  (void)app.itemOperations->CreateItem(tools, u"Secret", u"<k>CIPHERhello", false);
+  app.context.commands = &app.noteCommands;
+  ::SendMessageW(dialog->hwnd, WM_MGMT_SELECT_NOTE, tools, static_cast<LPARAM>(PageTab::Items));
+  Pump();
+  const HWND page = dialog->Page();
+  ASSERT_NE(page, nullptr);
+  auto count = [&] {
+    wchar_t text[32] = {};
+    ::GetDlgItemTextW(page, IDC_ITEMS_COUNT, text, 32);
+    return std::wstring(text);
+  };
+  EXPECT_EQ(count(), L"3 / 3");
+  ::SetDlgItemTextW(page, IDC_ITEMS_FILTER, L"HELLO");  // the encrypted text is never matched
+  Pump();
+  EXPECT_EQ(count(), L"1 / 3");
+  ::SetDlgItemTextW(page, IDC_ITEMS_FILTER, L"");
+  Pump();
+  const HWND list = ::GetDlgItem(page, IDC_ITEMS_LIST);
+  const std::size_t queued = app.actionQueue.Size();  // the opening at start may still wait for a tick
+  ListView_SetItemState(list, 0, LVIS_SELECTED, LVIS_SELECTED);
+  ::SendMessageW(page, WM_COMMAND, IDC_ITEMS_EXECUTE, 0);
+  EXPECT_EQ(app.actionQueue.Size(), queued + 1);  // one typing action
+  testing::MessageBoxAnswerer answerer(IDOK);
+  ListView_SetItemState(list, 1, LVIS_SELECTED, LVIS_SELECTED);
+  ::SendMessageW(page, WM_COMMAND, IDC_ITEMS_EXECUTE, 0);
+  EXPECT_EQ(app.actionQueue.Size(), queued + 1);
+  ASSERT_EQ(testing::MessageBoxAnswerer::Seen().size(), 1u);
+  EXPECT_EQ(testing::MessageBoxAnswerer::Seen()[0], L"提示:不能同时执行多个项目！");
 }
 
 TEST(SyncErrorText, NameNumberCodeAndTheLegend) {
