@@ -86,6 +86,12 @@ class DialogBase {
     return result;
   }
 
+  // The object of a dialog of this class, null before WM_INITDIALOG and
+  // after WM_NCDESTROY.
+  static T* FromDialog(HWND dialog) noexcept {
+    return dialog ? reinterpret_cast<T*>(::GetWindowLongPtrW(dialog, DWLP_USER)) : nullptr;
+  }
+
  protected:
   DialogBase() = default;
   ~DialogBase() = default;

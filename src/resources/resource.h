@@ -30,6 +30,7 @@
 #define IDD_ITEM_EDITOR 110
 #define IDD_CHANGE_ICON 143
 #define IDD_ITEM_LIST_PAGE 141
+#define IDD_PROPERTIES_PAGE 109
 
 // Controls.
 #ifndef IDC_STATIC
@@ -61,6 +62,16 @@
 #define IDC_EDITOR_INSERT 1050
 #define IDC_EDITOR_WRAP 1064
 #define IDM_EDITOR_CLOSE 105
+// Note properties page (dialog 109).  Trigger boxes are 1023 + bit.
+#define IDC_PROPS_NAME 1000
+#define IDC_PROPS_SYNC_ID 1001
+#define IDC_PROPS_HOTKEY 1012
+#define IDC_PROPS_SYNC_PASSWORD 1019
+#define IDC_PROPS_SYNC_HELP 1020
+#define IDC_PROPS_SYNC_APPLY 1021
+#define IDC_PROPS_FIRST_TRIGGER 1023
+#define IDC_PROPS_AT_START 1038
+#define IDC_PROPS_ID 1044
 // Item list page (dialog 141).
 #define IDC_ITEMS_FILTER 1000
 #define IDC_ITEMS_LIST 1013

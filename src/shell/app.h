@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "actions/action_queue.h"
@@ -47,6 +48,15 @@ class LaterSubsystems {
   virtual void StartSync() {}
   // The note has a sync entry: its item deletions must reach the server.
   virtual bool IsSynced(std::uint32_t /*note*/) { return false; }
+  // What the properties page's "立即生效" asks of the sync engine.
+  virtual bool SyncConnected() { return false; }
+  virtual void RemoveSyncEntry(std::uint32_t /*note*/) {}
+  virtual void RegisterNoteForSync(std::uint32_t /*note*/) {}
+  // -1 while the server has not answered; nothing when the note has no
+  // entry (registration refused locally).
+  virtual std::optional<int> SyncStatus(std::uint32_t /*note*/) { return std::nullopt; }
+  // A server notice was being shown: clears that flag.
+  virtual bool TakeServerNotice() { return false; }
   virtual void StopSync() {}
 };
 

@@ -76,10 +76,11 @@ bool GlobalHotkeys::ChangeManagementHotkey(HWND window, Ku& db, int which, std::
   return Register(window, ManagementHotkeyId(which), value);
 }
 
-void GlobalHotkeys::ChangeNoteHotkey(HWND window, Ku& db, std::uint32_t note, std::uint32_t value) {
+bool GlobalHotkeys::ChangeNoteHotkey(HWND window, Ku& db, std::uint32_t note, std::uint32_t value) {
   const int id = static_cast<int>(note);
   ::UnregisterHotKey(window, id);
-  if (!noteHotkeysPaused_ && value != 0 && !TakenByManagement(db, value)) (void)Register(window, id, value);
+  if (noteHotkeysPaused_ || !ToRegistration(value)) return true;
+  return !TakenByManagement(db, value) && Register(window, id, value);
 }
 
 }  // namespace vellumo::shell

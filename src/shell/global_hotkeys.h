@@ -26,8 +26,10 @@ class GlobalHotkeys {
   // (the value stays stored).
   bool ChangeManagementHotkey(HWND window, Ku& db, int which, std::uint32_t value);
   // A note's hotkey changed (properties) or the note went: off for the old
-  // value, on for the new one unless note hotkeys are paused.
-  void ChangeNoteHotkey(HWND window, Ku& db, std::uint32_t note, std::uint32_t value);
+  // value, on for the new one unless note hotkeys are paused.  False when
+  // the new one could not be registered (another program or a management
+  // hotkey holds it).
+  bool ChangeNoteHotkey(HWND window, Ku& db, std::uint32_t note, std::uint32_t value);
 
  private:
   bool TakenByManagement(Ku& db, std::uint32_t value) const;

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -19,6 +20,8 @@ namespace vellumo::shell {
 namespace {
 
 constexpr UINT_PTR kFilterSubclass = 1;
+constexpr UINT WM_PAGE_SYNC_SCROLLBAR = WM_USER + 10;
+constexpr int kScrollStep = 30;
 constexpr std::size_t kAskNameChars = 120;
 constexpr std::size_t kSyncErrorNameChars = 64;
 
@@ -34,6 +37,24 @@ LRESULT CALLBACK FilterKeys(HWND edit, UINT message, WPARAM wParam, LPARAM lPara
 }
 
 std::wstring Wide16(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
+
+// The page container: scrolling is the management window's business.
+INT_PTR CALLBACK ContainerProcedure(HWND container, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+  ManagementDialog* owner = ManagementDialog::FromDialog(::GetParent(::GetParent(container)));
+  switch (message) {
+    case WM_VSCROLL:
+      if (owner) owner->ScrollPage(LOWORD(wParam), HIWORD(wParam));
+      return TRUE;
+    case WM_MOUSEWHEEL:
+      if (owner) owner->ScrollPage(GET_WHEEL_DELTA_WPARAM(wParam) > 0 ? SB_LINEUP : SB_LINEDOWN, 0);
+      return TRUE;
+    case WM_PAGE_SYNC_SCROLLBAR:
+      ::SetScrollPos(container, SB_VERT, static_cast<int>(lParam), TRUE);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
 
 }  // namespace
 
@@ -64,7 +85,7 @@ void ManagementDialog::OnInit() {
     ::SendMessageW(tabs, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
   }
   pageContainer_ = ::CreateDialogParamW(app_.context.Instance(), MAKEINTRESOURCEW(IDD_PAGE_CONTAINER), tabs,
-                                        nullptr, 0);
+                                        &ContainerProcedure, 0);
   RECT client{};
   ::GetClientRect(hwnd, &client);
   Layout(client.right, client.bottom);
@@ -92,7 +113,63 @@ void ManagementDialog::Layout(int width, int height) {
     RECT inside{};
     ::GetClientRect(pageContainer_, &inside);
     ::SetWindowPos(page_, nullptr, 0, 0, inside.right, inside.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+  } else if (page_) {
+    ::SetWindowPos(page_, nullptr, 0, 0, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+    SetUpScrolling();
   }
+}
+
+void ManagementDialog::SetUpScrolling() {
+  pageOffset_ = 0;
+  minPageOffset_ = 0;
+  RECT page{}, inside{};
+  ::GetWindowRect(page_, &page);
+  ::GetClientRect(pageContainer_, &inside);
+  const int pageHeight = page.bottom - page.top;
+  if (pageHeight <= inside.bottom) {
+    ::ShowScrollBar(pageContainer_, SB_VERT, FALSE);
+    return;
+  }
+  minPageOffset_ = inside.bottom - pageHeight - 1;
+  SCROLLINFO info{sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS, 0, pageHeight, static_cast<UINT>(inside.bottom), 0, 0};
+  ::SetScrollInfo(pageContainer_, SB_VERT, &info, TRUE);
+  ::ShowScrollBar(pageContainer_, SB_VERT, TRUE);
+}
+
+void ManagementDialog::MovePage() {
+  ::SetWindowPos(page_, nullptr, 0, pageOffset_, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+  ::PostMessageW(pageContainer_, WM_PAGE_SYNC_SCROLLBAR, 0, -pageOffset_);
+}
+
+void ManagementDialog::ScrollPage(int request, int thumb) {
+  if (!page_ || currentTab_ == PageTab::Items || minPageOffset_ == 0) return;
+  switch (request) {
+    case SB_LINEUP:
+    case SB_PAGEUP:
+      pageOffset_ = std::min(pageOffset_ + kScrollStep, 0);
+      break;
+    case SB_LINEDOWN:
+    case SB_PAGEDOWN:
+      pageOffset_ = std::max(pageOffset_ - kScrollStep, minPageOffset_);
+      break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION:
+      pageOffset_ = std::max(-thumb, minPageOffset_);
+      break;
+    default:
+      return;
+  }
+  MovePage();
+}
+
+void ManagementDialog::ReplaceCurrentEntry(std::u16string_view name) {
+  HWND list = ::GetDlgItem(hwnd, IDC_NOTE_LIST);
+  if (currentIndex_ >= 0) ::SendMessageW(list, LB_DELETESTRING, static_cast<WPARAM>(currentIndex_), 0);
+  const LRESULT index = ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(name).c_str()));
+  if (index < 0) return;
+  ::SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(index), currentNote_);
+  ::SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  currentIndex_ = static_cast<int>(index);
 }
 
 void ManagementDialog::ReloadNotes() {
@@ -182,6 +259,7 @@ void ManagementDialog::RebuildPage() {
     page_ = nullptr;
   }
   itemPage_.reset();
+  propertiesPage_.reset();
   app_.currentSettingsPage = nullptr;
   if (pageContainer_) ::ShowScrollBar(pageContainer_, SB_VERT, FALSE);
   if (currentNote_ == 0 || !app_.database) return;
@@ -198,7 +276,15 @@ void ManagementDialog::RebuildPage() {
     ::GetClientRect(pageContainer_, &inside);
     ::SetWindowPos(page_, nullptr, 0, 0, inside.right, inside.bottom, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
   }
-  // The properties and appearance pages join the tabs with their own parts.
+  if (currentTab_ == PageTab::Main && pageContainer_) {
+    propertiesPage_ = std::make_unique<PropertiesPage>(app_, currentNote_);
+    page_ = propertiesPage_->Create(pageContainer_);
+    if (!page_) return;
+    app_.currentSettingsPage = page_;
+    SetUpScrolling();
+    ::ShowWindow(page_, SW_SHOWNA);
+  }
+  // The appearance page joins the tabs with its own part.
 }
 
 void ManagementDialog::SelectNote(std::uint32_t note, PageTab tab) {
@@ -241,7 +327,7 @@ void ManagementDialog::DeleteOrClearCurrentNote(bool remove) {
   if (name.size() > kAskNameChars) name.resize(kAskNameChars);
   if (Ask(Wide(name), remove ? L"确定删除？" : L"确定清空？", MB_ICONWARNING | MB_OKCANCEL) != IDOK) return;
   if (remove) {
-    app_.hotkeys.ChangeNoteHotkey(app_.MainWindowHandle(), db, note, 0);
+    (void)app_.hotkeys.ChangeNoteHotkey(app_.MainWindowHandle(), db, note, 0);
     notes::CloseNoteWindows(app_.context, note);
     model::DeleteNote(db, note);
     HWND list = ::GetDlgItem(hwnd, IDC_NOTE_LIST);

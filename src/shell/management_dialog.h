@@ -12,6 +12,7 @@
 #include "manager/note_filter.h"
 #include "platform/window_base.h"
 #include "shell/item_list_page.h"
+#include "shell/properties_page.h"
 
 namespace vellumo::shell {
 
@@ -25,6 +26,10 @@ class ManagementDialog : public platform::DialogBase<ManagementDialog> {
   std::uint32_t CurrentNote() const { return currentNote_; }
   PageTab CurrentTab() const { return currentTab_; }
   HWND Page() const { return page_; }
+  // The properties page renamed the current note: its entry, sorted anew.
+  void ReplaceCurrentEntry(std::u16string_view name);
+  // The page container's vertical scrolling (line, page, thumb, wheel).
+  void ScrollPage(int request, int thumb);
   manager::FilterMode Mode() const { return filter_.mode; }
 
  private:
@@ -54,7 +59,12 @@ class ManagementDialog : public platform::DialogBase<ManagementDialog> {
   manager::NoteFilter filter_;
   HWND pageContainer_ = nullptr;
   HWND page_ = nullptr;
+  void SetUpScrolling();
+  void MovePage();
   std::unique_ptr<ItemListPage> itemPage_;
+  std::unique_ptr<PropertiesPage> propertiesPage_;
+  int pageOffset_ = 0;  // 0 or negative: how far the page is scrolled up
+  int minPageOffset_ = 0;
   std::u16string itemPageFilter_;
 };
 

@@ -184,6 +184,64 @@ TEST_F(Management, TheItemsPageFiltersCountsAndRuns) {
   EXPECT_EQ(testing::MessageBoxAnswerer::Seen()[0], L"提示:不能同时执行多个项目！");
 }
 
+TEST_F(Management, ThePropertiesPageStoresEachChange) {
+  ::SendMessageW(dialog->hwnd, WM_MGMT_SELECT_NOTE, work, static_cast<LPARAM>(PageTab::Main));
+  Pump();
+  const HWND page = dialog->Page();
+  ASSERT_NE(page, nullptr);
+  Ku& db = *app.database;
+  wchar_t label[64] = {};
+  ::GetDlgItemTextW(page, IDC_PROPS_ID, label, 64);
+  EXPECT_EQ(std::wstring(label), L"ID：" + std::to_wstring(work) + L" （项目数量：0）");
+
+  ::SetDlgItemTextW(page, IDC_PROPS_NAME, L"");  // an empty name stores and lists the default one
+  Pump();
+  EXPECT_EQ(model::GetNoteName(db, work), model::DefaultNoteName(work));
+  const Names listed = Listed();
+  EXPECT_NE(std::find(listed.begin(), listed.end(), Wide(model::DefaultNoteName(work))), listed.end());
+
+  auto click = [&](int id) {
+    ::SendDlgItemMessageW(page, id, BM_CLICK, 0, 0);
+    Pump();
+  };
+  click(1030);  // left edge
+  click(1036);  // Ctrl
+  EXPECT_EQ(model::GetNoteTriggers(db, work), 0x2080u);
+  click(1030);
+  click(1036);
+  EXPECT_EQ(model::GetNoteTriggers(db, work), 0u);
+
+  // A hotkey another program holds: told, the box emptied, the value kept.
+  const HWND other = ::CreateWindowExW(0, L"STATIC", L"other", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                       ::GetModuleHandleW(nullptr), nullptr);
+  ASSERT_TRUE(::RegisterHotKey(other, 1, MOD_CONTROL | MOD_SHIFT, VK_F7));
+  testing::MessageBoxAnswerer answerer(IDOK);
+  ::SendDlgItemMessageW(page, IDC_PROPS_HOTKEY, HKM_SETHOTKEY, 0x0376, 0);
+  ::SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_PROPS_HOTKEY, EN_CHANGE), 0);
+  Pump();
+  EXPECT_EQ(model::GetNoteU32(db, work, model::note_field::kHotkey, 0), 0x0376u);
+  EXPECT_EQ(::SendDlgItemMessageW(page, IDC_PROPS_HOTKEY, HKM_GETHOTKEY, 0, 0), 0);
+  ::UnregisterHotKey(other, 1);
+  ::DestroyWindow(other);
+
+  struct Case {
+    const wchar_t* id;
+    const wchar_t* password;
+  };
+  for (const Case c : {Case{L"", L"abc!defg"}, Case{L"!paused", L"abc!defg"}, Case{L"mine", L"abcd1234"},
+                       Case{L"mine", L"abc!defg"}}) {
+    ::SetDlgItemTextW(page, IDC_PROPS_SYNC_ID, c.id);
+    ::SetDlgItemTextW(page, IDC_PROPS_SYNC_PASSWORD, c.password);
+    ::SendMessageW(page, WM_COMMAND, IDC_PROPS_SYNC_APPLY, 0);
+    Pump();
+  }
+  EXPECT_EQ(model::GetNoteText(db, work, model::note_field::kSyncId), u"mine");
+  const Names told = {L"错误:热键注册失败", L"错误:不允许空白ID或空白密码！",
+                      L"提示:此便利贴同步已关闭！\r\n（因为ID是感叹号(\"!\")开头）",
+                      L"错误:密码需包含符号（或中文），长度8-64位！", L"错误:暂未连接到服务器！"};
+  EXPECT_EQ(testing::MessageBoxAnswerer::Seen(), told);
+}
+
 TEST(SyncErrorText, NameNumberCodeAndTheLegend) {
   const std::wstring text = SyncErrorText(u"工作", 7, 21);
   EXPECT_EQ(text.substr(0, text.find(L"\r\n")), L"便利贴名字：工作，便利贴ID：7，错误代码：#21");
