@@ -126,6 +126,8 @@ std::int64_t OpenNoteWindow(ProgramContext& context, std::uint32_t note);
 std::int64_t OpenNoteWindowInheriting(ProgramContext& context, HWND parent, std::uint32_t note);
 void OpenNoteFrom(ProgramContext& context, std::uint32_t note, std::uint32_t sourceNote);
 void CloseNoteWindows(ProgramContext& context, std::uint32_t note);
+// The note's look changed: an open window of it is made again in place.
+void RecreateNoteWindows(ProgramContext& context, std::uint32_t note);
 void CloseAllNoteWindows(ProgramContext& context);
 // Safe from any thread: from another thread it becomes a message to the main
 // window, which walks the windows on the interface thread.

@@ -2,6 +2,7 @@
 // windows.
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -79,6 +80,27 @@ void OpenNoteFrom(ProgramContext& context, std::uint32_t note, std::uint32_t sou
         break;
       }
   (void)OpenNoteWindow(context, note);
+}
+
+void RecreateNoteWindows(ProgramContext& context, std::uint32_t note) {
+  KIzMTk* old = nullptr;
+  for (const auto& window : context.noteWindows.Windows())
+    if (window->noteId == note && !window->closed && window->hwnd) old = window.get();
+  if (!old) return;
+  RECT place{};
+  ::GetWindowRect(old->hwnd, &place);
+  const int keepOpen = old->keepOpen;
+  const DWORD leaveTick = old->leaveTick;
+  // Opening replaces the old window; the new one takes its place, size and
+  // state, so the change looks like a repaint.
+  if (OpenNoteWindow(context, note) < 0) return;
+  KIzMTk* fresh = context.noteWindows.Windows().back().get();
+  ::SetWindowPos(fresh->hwnd, nullptr, place.left, place.top, 0, 0, SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOSIZE);
+  fresh->pressRect[0] = place.left;
+  fresh->pressRect[1] = place.top;
+  fresh->Relayout(place.right - place.left, place.bottom - place.top);
+  fresh->keepOpen = std::max(fresh->keepOpen, keepOpen);
+  fresh->leaveTick = leaveTick;
 }
 
 void CloseNoteWindows(ProgramContext& context, std::uint32_t note) {

@@ -31,6 +31,7 @@
 #define IDD_CHANGE_ICON 143
 #define IDD_ITEM_LIST_PAGE 141
 #define IDD_PROPERTIES_PAGE 109
+#define IDD_APPEARANCE_PAGE 106
 
 // Controls.
 #ifndef IDC_STATIC
@@ -72,6 +73,17 @@
 #define IDC_PROPS_FIRST_TRIGGER 1023
 #define IDC_PROPS_AT_START 1038
 #define IDC_PROPS_ID 1044
+// Appearance page (dialog 106); its field controls are listed with the
+// fields they edit in manager/appearance_controls.h.
+#define IDC_LOOK_SCHEME 1067
+#define IDC_LOOK_LOAD 997
+#define IDC_LOOK_SAVE 1068
+#define IDC_LOOK_SAVE_DEFAULT 1014
+#define IDC_LOOK_DELETE 1029
+#define IDC_LOOK_TITLE_FONT 1020
+#define IDC_LOOK_ICON_FONT 998
+#define IDC_LOOK_TITLE_OFFSET_SPIN 1070
+#define IDC_LOOK_ICON_OFFSET_SPIN 1071
 // Item list page (dialog 141).
 #define IDC_ITEMS_FILTER 1000
 #define IDC_ITEMS_LIST 1013

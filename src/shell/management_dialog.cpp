@@ -260,6 +260,7 @@ void ManagementDialog::RebuildPage() {
   }
   itemPage_.reset();
   propertiesPage_.reset();
+  appearancePage_.reset();
   app_.currentSettingsPage = nullptr;
   if (pageContainer_) ::ShowScrollBar(pageContainer_, SB_VERT, FALSE);
   if (currentNote_ == 0 || !app_.database) return;
@@ -276,15 +277,18 @@ void ManagementDialog::RebuildPage() {
     ::GetClientRect(pageContainer_, &inside);
     ::SetWindowPos(page_, nullptr, 0, 0, inside.right, inside.bottom, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
   }
-  if (currentTab_ == PageTab::Main && pageContainer_) {
+  if (!pageContainer_) return;
+  if (currentTab_ == PageTab::Main) {
     propertiesPage_ = std::make_unique<PropertiesPage>(app_, currentNote_);
     page_ = propertiesPage_->Create(pageContainer_);
-    if (!page_) return;
-    app_.currentSettingsPage = page_;
-    SetUpScrolling();
-    ::ShowWindow(page_, SW_SHOWNA);
+  } else if (currentTab_ == PageTab::Appearance) {
+    appearancePage_ = std::make_unique<AppearancePage>(app_, currentNote_);
+    page_ = appearancePage_->Create(pageContainer_);
   }
-  // The appearance page joins the tabs with its own part.
+  if (!page_ || currentTab_ == PageTab::Items) return;
+  app_.currentSettingsPage = page_;
+  SetUpScrolling();
+  ::ShowWindow(page_, SW_SHOWNA);
 }
 
 void ManagementDialog::SelectNote(std::uint32_t note, PageTab tab) {

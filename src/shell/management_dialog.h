@@ -11,6 +11,7 @@
 
 #include "manager/note_filter.h"
 #include "platform/window_base.h"
+#include "shell/appearance_page.h"
 #include "shell/item_list_page.h"
 #include "shell/properties_page.h"
 
@@ -63,6 +64,7 @@ class ManagementDialog : public platform::DialogBase<ManagementDialog> {
   void MovePage();
   std::unique_ptr<ItemListPage> itemPage_;
   std::unique_ptr<PropertiesPage> propertiesPage_;
+  std::unique_ptr<AppearancePage> appearancePage_;
   int pageOffset_ = 0;  // 0 or negative: how far the page is scrolled up
   int minPageOffset_ = 0;
   std::u16string itemPageFilter_;

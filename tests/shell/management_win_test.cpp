@@ -10,7 +10,9 @@
 #include <memory>
 #include <string>
 
+#include "model/appearance.h"
 #include "model/items.h"
+#include "notes/note_window.h"
 #include "model/notes.h"
 #include "resources/resource.h"
 #include "shell/app.h"
@@ -239,6 +241,62 @@ TEST_F(Management, ThePropertiesPageStoresEachChange) {
   const Names told = {L"错误:热键注册失败", L"错误:不允许空白ID或空白密码！",
                       L"提示:此便利贴同步已关闭！\r\n（因为ID是感叹号(\"!\")开头）",
                       L"错误:密码需包含符号（或中文），长度8-64位！", L"错误:暂未连接到服务器！"};
+  EXPECT_EQ(testing::MessageBoxAnswerer::Seen(), told);
+}
+
+TEST_F(Management, TheAppearancePageStoresTheLookAndKeepsSchemes) {
+  Ku& db = *app.database;
+  app.context.instance = ::GetModuleHandleW(nullptr);
+  app.context.screenWidth = ::GetSystemMetrics(SM_CXSCREEN) - 2;
+  app.context.screenHeight = ::GetSystemMetrics(SM_CYSCREEN) - 2;
+  ASSERT_EQ(notes::OpenNoteWindow(app.context, work), work);
+  ::SendMessageW(dialog->hwnd, WM_MGMT_SELECT_NOTE, work, static_cast<LPARAM>(PageTab::Appearance));
+  Pump();
+  const HWND page = dialog->Page();
+  ASSERT_NE(page, nullptr);
+  auto combo = [&] {
+    wchar_t text[100] = {};
+    ::GetDlgItemTextW(page, IDC_LOOK_SCHEME, text, 100);
+    return std::wstring(text);
+  };
+
+  ::SetDlgItemTextW(page, 1005, L"600");  // beyond the range: stored as typed
+  Pump();
+  model::AppearanceBlock own;
+  ASSERT_EQ(model::GetNoteBytes(db, work, model::note_field::kOwnAppearance, own.bytes.data(), 192), 192u);
+  EXPECT_EQ(own.I16(model::AppearanceBlock::kTitleBarHeight), 600);
+  EXPECT_EQ(combo(), L"(单独配置)");
+  // The open window was made again with the clamped value.
+  const auto& windows = app.context.noteWindows.Windows();
+  const auto shown = std::find_if(windows.begin(), windows.end(), [&](const auto& w) { return !w->closed; });
+  ASSERT_NE(shown, windows.end());
+  EXPECT_EQ((*shown)->appearance.I16(model::AppearanceBlock::kTitleBarHeight), 512);
+
+  ::SendDlgItemMessageW(page, 1028, BM_CLICK, 0, 0);  // 不自动关闭窗口
+  Pump();
+  ASSERT_EQ(model::GetNoteBytes(db, work, model::note_field::kOwnAppearance, own.bytes.data(), 192), 192u);
+  EXPECT_NE(own.U32(model::AppearanceBlock::kBehaviourFlags) & model::behaviour_flag::kNoAutoClose, 0u);
+
+  ::SetDlgItemTextW(page, IDC_LOOK_SCHEME, L"蓝色");
+  ::SendMessageW(page, WM_COMMAND, IDC_LOOK_SAVE, 0);
+  Pump();
+  model::AppearanceBlock scheme;
+  ASSERT_TRUE(model::ReadScheme(db, u"蓝色", &scheme));
+  EXPECT_EQ(scheme.bytes, own.bytes);
+  EXPECT_EQ(model::GetNoteText(db, work, model::note_field::kSchemeName), u"蓝色");
+  EXPECT_EQ(model::GetNoteBytes(db, work, model::note_field::kOwnAppearance, nullptr, 0), 0u);
+
+  testing::MessageBoxAnswerer answerer(IDOK);
+  ::SetDlgItemTextW(page, IDC_LOOK_SCHEME, L"没有");
+  ::SendMessageW(page, WM_COMMAND, IDC_LOOK_LOAD, 0);
+  ::SendMessageW(page, WM_COMMAND, IDC_LOOK_DELETE, 0);
+  ::SetDlgItemTextW(page, IDC_LOOK_SCHEME, L"");
+  ::SendMessageW(page, WM_COMMAND, IDC_LOOK_SAVE, 0);
+  ::SetDlgItemTextW(page, IDC_LOOK_SCHEME, L"蓝色");
+  ::SendMessageW(page, WM_COMMAND, IDC_LOOK_DELETE, 0);
+  Pump();
+  EXPECT_FALSE(model::ReadScheme(db, u"蓝色", &scheme));
+  const Names told = {L"加载失败:方案数据不存在！", L"删除失败:方案数据不存在！", L"错误:请选择或输入方案名称！"};
   EXPECT_EQ(testing::MessageBoxAnswerer::Seen(), told);
 }
 
