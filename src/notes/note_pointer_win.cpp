@@ -99,7 +99,14 @@ void KIzMTk::OnMouseMove(LPARAM lParam) {
       if (!moved) break;
       if (hoverState == 2) {
         hoverState = 3;
-      } else if (!synthetic && hoverState != 0) {
+      } else if (!synthetic && hoverState == 0) {
+        // Tracking is armed again on every real move: when the pointer goes
+        // straight from one note window to another, the late leave of the
+        // first can cancel the second's request (seen under Wine), and then
+        // neither hover nor leave would ever come.
+        TRACKMOUSEEVENT track{sizeof track, TME_HOVER | TME_LEAVE, hwnd, 500};
+        ::TrackMouseEvent(&track);
+      } else if (!synthetic) {
         if (hoverState == 3) {
           hoveredButton = kNoButtonYet;
           SetWindowAlpha(context_, hwnd, Appearance16(AppearanceBlock::kFocusedAlpha));

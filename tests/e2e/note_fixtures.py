@@ -4,6 +4,7 @@
   note_fixtures.py appearances PROGRAM -> own block, note scheme, default scheme
   note_fixtures.py legacy       -> legacy fields, 0 / 10 / 4096 items, a hidden note
   note_fixtures.py timing N     -> one note of N items opened at start
+  note_fixtures.py items DIR    -> notes whose items type, paste, run and open (items_e2e.sh)
 
 Every note remembers its position, so a screenshot can be checked at known
 places, and stays open when the pointer is elsewhere (NoAutoClose).  Colours are COLORREF values (0x00BBGGRR); the checks in
@@ -89,6 +90,42 @@ def legacy():
     }
 
 
+def items_notes(directory):
+    """Note 1 (one column of 24-pixel rows at 20,20) holds one item of each
+    kind; note 3 hides when left alone; note 5 has its own look and pages."""
+    windows_dir = "Z:" + directory.replace("/", "\\")
+    contents = [
+        ("type", "<a>ab<5h>c"),
+        ("cjk", "<a>中文输入"),
+        ("crlf", "<a>x\r\ny\tz<>after the comment"),
+        ("selectall", "<A><cd>a<cu>"),
+        ("paste", "<v>Hello"),
+        ("long", "<a>" + "0123456789" * 20),
+        ("cmd", "<cmd>echo done> " + windows_dir + "\\cmd-out.txt"),
+        ("open", "<open>3,0,4"),
+        ("OPEN", "<OPEN>5"),
+        ("run", "<run>" + windows_dir + "\\letter.vdoc"),
+        ("plain", "just text"),
+    ]
+    first = [{"id": i + 1, "title": "%02d|%s" % (i + 1, name), "content": content}
+             for i, (name, content) in enumerate(contents)]
+    hiding = block(20, "scheme", 0, 0, 180, 24, 16)
+    hiding_bytes = bytearray.fromhex(hiding)
+    struct.pack_into("<I", hiding_bytes, 16, REMEMBER_POSITION)  # hides when left alone
+    return {
+        "format": "vellumo-db export", "version": 1, "schemes": {},
+        "notes": [
+            note(1, "运行", 20, 20, 300, 420, first,
+                 ownAppearance=block(24, "own", TEXT_RIGHT | 0, 0, 280, 24, 16)),
+            dict(note(3, "自动隐藏", 400, 20, 200, 150, items(3)), triggers=0,
+                 ownAppearance=hiding_bytes.hex().upper()),
+            dict(note(4, "不该打开", 400, 300, 200, 150, items(3)), triggers=0),
+            dict(note(5, "翻页", 700, 20, 200, 150, items(40)), triggers=0,
+                 ownAppearance=block(20, "default", TEXT_RIGHT, 0, 180, 24, 16)),
+        ],
+    }
+
+
 def timing(count):
     return {"format": "vellumo-db export", "version": 1, "schemes": {},
             "notes": [note(1, "计时", 100, 100, 300, 400, items(count), fields={"LegacyRememberPosition": 1, "LegacyNoAutoClose": 1})]}
@@ -98,6 +135,8 @@ if __name__ == "__main__":
     kind = sys.argv[1]
     if kind == "appearances":
         document = appearances(sys.argv[2])
+    elif kind == "items":
+        document = items_notes(sys.argv[2])
     elif kind == "legacy":
         document = legacy()
     else:

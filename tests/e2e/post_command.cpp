@@ -4,11 +4,14 @@
 //   post-command title TITLE ID    windows whose title is TITLE (e.g. a message box)
 //   post-command text TITLE        prints, in UTF-8, the texts of the controls in
 //                                  the windows titled TITLE (a message box's text)
+//   post-command clipboard         prints the clipboard's text in UTF-8
+//   post-command visible CLASS     whether a visible window of that class exists
 // Exit code 0 when at least one window received it (or was read), 1 otherwise.
 #include <windows.h>
 
 #include <cwchar>
 #include <string>
+#include <cstring>
 
 namespace {
 
@@ -48,9 +51,33 @@ int PrintTexts(const wchar_t* title) {
   return found > 0 ? 0 : 1;
 }
 
+int PrintClipboard() {
+  if (!::OpenClipboard(nullptr)) return 1;
+  int result = 1;
+  if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* text = static_cast<const wchar_t*>(::GlobalLock(data))) {
+      const int length = static_cast<int>(std::wcslen(text));
+      std::string utf8(static_cast<std::size_t>(length) * 4 + 1, '\0');
+      const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text, length, utf8.data(), static_cast<int>(utf8.size()),
+                                              nullptr, nullptr);
+      DWORD written = 0;
+      ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), utf8.data(), static_cast<DWORD>(bytes), &written, nullptr);
+      ::GlobalUnlock(data);
+      result = 0;
+    }
+  }
+  ::CloseClipboard();
+  return result;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  if (argc == 2 && std::wcscmp(argv[1], L"clipboard") == 0) return PrintClipboard();
+  if (argc == 3 && std::wcscmp(argv[1], L"visible") == 0) {
+    const HWND w = ::FindWindowW(argv[2], nullptr);
+    return w && ::IsWindowVisible(w) ? 0 : 1;
+  }
   if (argc == 3 && std::wcscmp(argv[1], L"text") == 0) return PrintTexts(argv[2]);
   if (argc != 4) return 2;
   Search s{std::wcscmp(argv[1], L"class") == 0, argv[2], static_cast<WPARAM>(std::wcstoul(argv[3], nullptr, 10))};
