@@ -5,6 +5,7 @@
   note_fixtures.py legacy       -> legacy fields, 0 / 10 / 4096 items, a hidden note
   note_fixtures.py timing N     -> one note of N items opened at start
   note_fixtures.py items DIR    -> notes whose items type, paste, run and open (items_e2e.sh)
+  note_fixtures.py measure      -> a 100-character sequence and 20 idle notes (measure-typing.sh)
 
 Every note remembers its position, so a screenshot can be checked at known
 places, and stays open when the pointer is elsewhere (NoAutoClose).  Colours are COLORREF values (0x00BBGGRR); the checks in
@@ -126,6 +127,17 @@ def items_notes(directory):
     }
 
 
+def measure():
+    """Note 1 holds a 100-character sequence; notes 2 to 21 are only open."""
+    pace = [{"id": 1, "title": "01|pace", "content": "<a>" + "abcdefghij" * 10}]
+    look = block(20, "own", TEXT_RIGHT, 0, 160, 24, 16)
+    notes = [note(1, "节奏", 20, 20, 200, 100, pace, ownAppearance=look)]
+    for i in range(20):
+        notes.append(note(i + 2, "空闲%d" % (i + 1), 240 + (i % 5) * 200, 20 + (i // 5) * 150, 180, 130,
+                          items(5), ownAppearance=look))
+    return {"format": "vellumo-db export", "version": 1, "schemes": {}, "notes": notes}
+
+
 def timing(count):
     return {"format": "vellumo-db export", "version": 1, "schemes": {},
             "notes": [note(1, "计时", 100, 100, 300, 400, items(count), fields={"LegacyRememberPosition": 1, "LegacyNoAutoClose": 1})]}
@@ -135,6 +147,8 @@ if __name__ == "__main__":
     kind = sys.argv[1]
     if kind == "appearances":
         document = appearances(sys.argv[2])
+    elif kind == "measure":
+        document = measure()
     elif kind == "items":
         document = items_notes(sys.argv[2])
     elif kind == "legacy":

@@ -1,7 +1,8 @@
 // Test program that plays "the focused application": one multi-line edit
 // box with the keyboard focus; every change of its text is written, as
 // UTF-8, to the file named on the command line (through a temporary file,
-// so that a reader never sees half of it).
+// so that a reader never sees half of it), and the tick count of each
+// change is appended to that name + ".times", for pacing measurements.
 //   typing-target OUTPUT [INITIAL-TEXT]   INITIAL-TEXT starts selected
 #include <windows.h>
 #include <shellapi.h>
@@ -28,6 +29,12 @@ void WriteText(HWND edit) {
   ::WriteFile(file, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
   ::CloseHandle(file);
   ::MoveFileExW(temporary.c_str(), outputPath.c_str(), MOVEFILE_REPLACE_EXISTING);
+  HANDLE times = ::CreateFileW((outputPath + L".times").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (times == INVALID_HANDLE_VALUE) return;
+  const std::string line = std::to_string(::GetTickCount()) + "\n";
+  ::WriteFile(times, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  ::CloseHandle(times);
 }
 
 LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
