@@ -136,6 +136,7 @@ bool Initialise(App& app, HINSTANCE instance) {
   context.interfaceClock = ::GetTickCount();
   context.screenWidth = ::GetSystemMetrics(SM_CXSCREEN) - 2;
   context.screenHeight = ::GetSystemMetrics(SM_CYSCREEN) - 2;
+  RefreshTriggerMonitors(app);
   const std::wstring hotkeyFailures = app.hotkeys.RegisterManagementHotkeys(context.mainWindow, *app.database);
   if (!hotkeyFailures.empty()) {
     ModalScope modal(app);

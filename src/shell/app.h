@@ -14,6 +14,7 @@
 #include "editor/item_editor.h"
 #include "model/item_operations.h"
 #include "model/notifier.h"
+#include "notes/pointer_triggers.h"
 #include "notes/program_context.h"
 #include "platform/win_handles.h"
 #include "protect/content_key.h"
@@ -129,6 +130,8 @@ struct App {
   DWORD lastDeactivation = 0;
   HWND savedFocus = nullptr;
   bool mousePopupPaused = false;
+  notes::PointerSampler pointerSampler;
+  notes::GestureRecogniser gestures;
   // Modal loops run inside the main window's procedure; while one runs, the
   // window and the database under it must stay.  An exit asked for then is
   // carried out when the last modal loop has ended.
@@ -172,6 +175,10 @@ void TraySetIcon(App& app, HICON icon);
 void ShowAboutDialog(App& app, HWND owner);
 void ShowBackupDirectoryDialog(App& app, HWND owner);
 void ShowHotkeyDialog(App& app, HWND owner);
+// Pop-up triggers (trigger_sampling.cpp): the monitors whose edges count,
+// and one pointer sample a tick.
+void RefreshTriggerMonitors(App& app);
+void SampleTriggers(App& app, DWORD now);
 std::wstring Wide(std::u16string_view text);
 // The directory automatic backups go to; empty when none is set.
 inline std::wstring StoredBackupDirectoryText(Ku* database) {

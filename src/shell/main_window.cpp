@@ -72,6 +72,7 @@ void MainWindow::Tick(DWORD now) {
   context.interfaceClock = now;
   app_.actionQueue.StepActions();
   notes::ReapClosedWindows(context);
+  SampleTriggers(app_, now);
   // Housekeeping waits for the database: a tick that fires inside a message
   // box of start-up must not use up the first release and backup check.
   if (!app_.database) return;
@@ -111,6 +112,7 @@ void MainWindow::TogglePopupOption(WORD id) {
   if (id == IDM_POPUP_QUIET_FULL_SCREEN) context.quietOverFullScreen = !context.quietOverFullScreen;
   if (app_.database) (void)model::StorePopupOptions(*app_.database, {context.everyMonitor, context.quietOverFullScreen});
   ShowPopupOptions();
+  RefreshTriggerMonitors(app_);
 }
 
 void MainWindow::BackUpNow() {
@@ -250,6 +252,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DISPLAYCHANGE:
       context.screenWidth = LOWORD(lParam) - 2;
       context.screenHeight = HIWORD(lParam) - 2;
+      RefreshTriggerMonitors(app_);
       return 0;
     case WM_NCLBUTTONDOWN:
     case WM_NCRBUTTONDOWN:
