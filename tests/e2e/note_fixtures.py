@@ -6,6 +6,7 @@
   note_fixtures.py timing N     -> one note of N items opened at start
   note_fixtures.py items DIR    -> notes whose items type, paste, run and open (items_e2e.sh)
   note_fixtures.py measure      -> a 100-character sequence and 20 idle notes (measure-typing.sh)
+  note_fixtures.py triggers     -> one note per pop-up trigger and one with a hotkey (triggers_e2e.sh)
 
 Every note remembers its position, so a screenshot can be checked at known
 places, and stays open when the pointer is elsewhere (NoAutoClose).  Colours are COLORREF values (0x00BBGGRR); the checks in
@@ -138,6 +139,28 @@ def measure():
     return {"format": "vellumo-db export", "version": 1, "schemes": {}, "notes": notes}
 
 
+def triggers():
+    """One note per trigger, each at a place of its own and kept open."""
+    look = block(20, "own", TEXT_RIGHT, 0, 160, 24, 16)
+    bit = lambda n: 1 << n
+    places = [
+        (1, "左边触发", bit(7), {}),
+        (2, "左上角触发", bit(4), {}),
+        (3, "顺时针触发", bit(2), {}),
+        (4, "右边加Ctrl", bit(8) | bit(13), {}),
+        (5, "下边触发", bit(10), {}),
+        (6, "上边触发", bit(5), {}),
+        (7, "热键打开", 0, {"Hotkey": 0x0377}),
+    ]
+    notes = []
+    for i, (note_id, name, flags, fields) in enumerate(places):
+        n = note(note_id, name, 300 + (i % 3) * 220, 200 + (i // 3) * 150, 200, 120, items(2), ownAppearance=look,
+                 fields=fields)
+        n["triggers"] = flags
+        notes.append(n)
+    return {"format": "vellumo-db export", "version": 1, "schemes": {}, "notes": notes}
+
+
 def timing(count):
     return {"format": "vellumo-db export", "version": 1, "schemes": {},
             "notes": [note(1, "计时", 100, 100, 300, 400, items(count), fields={"LegacyRememberPosition": 1, "LegacyNoAutoClose": 1})]}
@@ -147,6 +170,8 @@ if __name__ == "__main__":
     kind = sys.argv[1]
     if kind == "appearances":
         document = appearances(sys.argv[2])
+    elif kind == "triggers":
+        document = triggers()
     elif kind == "measure":
         document = measure()
     elif kind == "items":

@@ -3,7 +3,9 @@
 // UTF-8, to the file named on the command line (through a temporary file,
 // so that a reader never sees half of it), and the tick count of each
 // change is appended to that name + ".times", for pacing measurements.
-//   typing-target OUTPUT [INITIAL-TEXT]   INITIAL-TEXT starts selected
+//   typing-target OUTPUT [INITIAL-TEXT [fullscreen]]
+// INITIAL-TEXT starts selected; "fullscreen" makes the window a borderless
+// one covering the whole screen, as a game or a presentation is.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -66,8 +68,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   c.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   c.lpszClassName = L"VellumoTypingTarget";
   ::RegisterClassW(&c);
-  HWND window = ::CreateWindowExW(0, c.lpszClassName, L"打字目标", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600, 400, 500,
-                                  300, nullptr, nullptr, instance, nullptr);
+  const bool fullScreen = argc >= 4 && std::wstring(argv[3]) == L"fullscreen";
+  HWND window = fullScreen ? ::CreateWindowExW(0, c.lpszClassName, L"打字目标", WS_POPUP | WS_VISIBLE, 0, 0,
+                                               ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN),
+                                               nullptr, nullptr, instance, nullptr)
+                           : ::CreateWindowExW(0, c.lpszClassName, L"打字目标", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600,
+                                               400, 500, 300, nullptr, nullptr, instance, nullptr);
   HWND edit = ::CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", argc >= 3 ? argv[2] : L"",
                                 WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL |
                                     ES_NOHIDESEL,
