@@ -6,6 +6,7 @@
   note_fixtures.py timing N     -> one note of N items opened at start
   note_fixtures.py items DIR    -> notes whose items type, paste, run and open (items_e2e.sh)
   note_fixtures.py measure      -> a 100-character sequence and 20 idle notes (measure-typing.sh)
+  note_fixtures.py layout       -> key and character typing of "yzß" (layout_e2e.sh)
   note_fixtures.py triggers     -> one note per pop-up trigger and one with a hotkey (triggers_e2e.sh)
 
 Every note remembers its position, so a screenshot can be checked at known
@@ -161,6 +162,14 @@ def triggers():
     return {"format": "vellumo-db export", "version": 1, "schemes": {}, "notes": notes}
 
 
+def layout():
+    """Key mode and character mode on a German keyboard (y and z swapped)."""
+    look = block(24, "own", TEXT_RIGHT, 0, 280, 24, 16)
+    typed = [{"id": 1, "title": "01|keys", "content": "<A>yzß"}, {"id": 2, "title": "02|chars", "content": "<a>yzß"}]
+    return {"format": "vellumo-db export", "version": 1, "schemes": {},
+            "notes": [note(1, "布局", 20, 20, 300, 200, typed, ownAppearance=look)]}
+
+
 def timing(count):
     return {"format": "vellumo-db export", "version": 1, "schemes": {},
             "notes": [note(1, "计时", 100, 100, 300, 400, items(count), fields={"LegacyRememberPosition": 1, "LegacyNoAutoClose": 1})]}
@@ -170,6 +179,8 @@ if __name__ == "__main__":
     kind = sys.argv[1]
     if kind == "appearances":
         document = appearances(sys.argv[2])
+    elif kind == "layout":
+        document = layout()
     elif kind == "triggers":
         document = triggers()
     elif kind == "measure":
