@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "notes/note_open_probe.h"
 #include "notes/note_window.h"
 #include "shell/app.h"
 
@@ -48,6 +49,7 @@ void SampleTriggers(App& app, DWORD now) {
   const int code = app.gestures.Feed(event->event, now);
   if (code == 0) return;
   if (app.context.quietOverFullScreen && FullScreenProgramInFront()) return;
+  notes::MarkTriggerSample();
   (void)app.actionQueue.QueueNumber(actions::ActionKind::OpenByTrigger, static_cast<std::uint32_t>(code));
 }
 

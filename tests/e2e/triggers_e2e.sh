@@ -18,8 +18,16 @@ push() { xdotool mousemove "$1" "$2"; sleep 0.3; xdotool mousemove "$3" "$4"; sl
 dir="$(mktemp -d)"; cp "$exe" "$dir/vellumo.exe"
 python3 "$here/note_fixtures.py" triggers > "$dir/notes.json"
 (cd "$dir" && "$wine" "$dbtool" import < notes.json >/dev/null 2>&1); check "the fixture imports" $?
+# Management hotkeys 1 and 2 the same chord: the second cannot be had, and
+# start-up says so; hotkey 3 makes note hotkeys inert and live again.
+(cd "$dir" && "$wine" "$dbtool" put 0C01 74060000 && "$wine" "$dbtool" put 0C02 74060000 \
+   && "$wine" "$dbtool" put 0C03 78030000) >/dev/null 2>&1; check "management hotkeys are stored" $?
 ( cd "$dir" && VELLUMO_FIRST_TICK_FILE="$dir/first-tick" "$wine" vellumo.exe >/dev/null 2>&1; echo $? > "$dir/exit-code" ) &
 wait_for 60 test -f "$dir/first-tick"; check "the program starts" $?
+wait_for 30 visible Vellumo; check "a hotkey that cannot be had is reported at start" $?
+report="$("$wine" "$poke" text Vellumo 2>/dev/null | tr -d '\r')"
+echo "$report" | grep -q "Ctrl + Alt + F5 热键注册失败!"; check "by its name ($(echo $report))" $?
+wait_for 20 poke title Vellumo 1
 sleep 1
 
 push 100 400 0 400;   opens 左边触发;          check "pushing against the left edge opens the left-edge note" $?
@@ -33,7 +41,10 @@ keys="$(xdotool search --onlyvisible --name '^打字目标$' | head -1)"
 xdotool windowfocus "$keys" 2>/dev/null; sleep 0.5
 xdotool keydown ctrl; sleep 0.3; push 1100 400 1279 400; xdotool keyup ctrl
 opens 右边加Ctrl; check "and opens with Ctrl held" $?
-xdotool key ctrl+shift+F8; opens 热键打开; check "a note's hotkey opens it" $?
+xdotool key ctrl+shift+F9; sleep 0.5   # note hotkeys inert
+xdotool key ctrl+shift+F8; stays_closed 热键打开; check "management hotkey 3 makes note hotkeys inert" $?
+xdotool key ctrl+shift+F9; sleep 0.5   # and live again
+xdotool key ctrl+shift+F8; opens 热键打开; check "pressed again, a note's hotkey opens it" $?
 xdotool windowkill "$keys" 2>/dev/null; sleep 1
 
 # A clockwise circle: right, down, left, up, right in fast 30-pixel steps.
