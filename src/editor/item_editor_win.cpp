@@ -8,6 +8,7 @@
 #include <string>
 
 #include "editor/icon_dialog.h"
+#include "editor/insert_commands.h"
 #include "editor/item_editor.h"
 #include "model/items.h"
 #include "model/notes.h"
@@ -440,7 +441,14 @@ void ItemEditor::FindNext(bool byTitle) {
 }
 
 void ItemEditor::Insert(int commandId) {
-  (void)commandId;
+  const std::optional<Insertion> insertion = InsertionFor(commandId, [] { return RandomString12(); });
+  if (!insertion) return;
+  const HWND box = Control(IDC_EDITOR_CONTENT);
+  // Tags belong at the very start of the content, wherever the caret is.
+  if (insertion->where == InsertAt::Start) ::SendMessageW(box, EM_SETSEL, 0, 0);
+  const std::wstring text = Wide(insertion->text);
+  ::SendMessageW(box, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+  ::SetFocus(box);
 }
 
 void ItemEditor::OnCommand(int id, int code, HWND control) {

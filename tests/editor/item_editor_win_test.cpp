@@ -241,6 +241,17 @@ TEST_F(Editor, AnIconIsChosenFromTheSystemIconsAndCanBeReset) {
   ::KillTimer(nullptr, timer);
 }
 
+TEST_F(Editor, TheInsertMenuPutsTagsAtTheStartAndTokensAtTheCaret) {
+  ItemEditor* e = Open(second);  // "第二个", caret at the end
+  ::SendMessageW(e->hwnd, WM_COMMAND, 32844, 0);  // <cd> Ctrl按下
+  ::SendMessageW(e->hwnd, WM_COMMAND, 32825, 0);  // 打开 <open>
+  EXPECT_EQ(Text(e, IDC_EDITOR_CONTENT), L"<open>第二个<cd>");
+  EXPECT_TRUE(Enabled(e, IDC_EDITOR_SAVE));
+  Type(e, IDC_EDITOR_CONTENT, L"");
+  ::SendMessageW(e->hwnd, WM_COMMAND, 32870, 0);  // 12个随机字符
+  EXPECT_EQ(Text(e, IDC_EDITOR_CONTENT).size(), 12u);
+}
+
 TEST_F(Editor, SteppingPastEitherEndGivesANewItem) {
   ItemEditor* e = Open(first);
   Press(e, IDC_EDITOR_PREVIOUS);
