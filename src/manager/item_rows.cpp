@@ -10,15 +10,6 @@ bool Holds(std::u16string_view text, std::u16string_view folded) {
   return FoldCase(text).find(folded) != std::u16string::npos;
 }
 
-std::u16string Decimal(std::size_t n) {
-  std::u16string digits;
-  do {
-    digits.insert(digits.begin(), static_cast<char16_t>(u'0' + n % 10));
-    n /= 10;
-  } while (n != 0);
-  return digits;
-}
-
 }  // namespace
 
 ItemRows ListItemRows(Ku& db, std::uint32_t note, const NoteFilter& windowFilter, std::u16string_view pageFilter) {
@@ -41,7 +32,7 @@ ItemRows ListItemRows(Ku& db, std::uint32_t note, const NoteFilter& windowFilter
 }
 
 std::u16string RowCountText(std::size_t shown, std::uint32_t total) {
-  return Decimal(shown) + u" / " + Decimal(total);
+  return DecimalText(shown) + u" / " + DecimalText(total);
 }
 
 }  // namespace vellumo::manager

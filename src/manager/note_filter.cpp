@@ -7,7 +7,13 @@ namespace vellumo::manager {
 
 namespace {
 
-std::u16string Decimal(std::uint32_t n) {
+bool Contains(std::u16string_view text, std::u16string_view folded) {
+  return folded.empty() || FoldCase(text).find(folded) != std::u16string::npos;
+}
+
+}  // namespace
+
+std::u16string DecimalText(std::uint64_t n) {
   std::u16string digits;
   do {
     digits.insert(digits.begin(), static_cast<char16_t>(u'0' + n % 10));
@@ -15,12 +21,6 @@ std::u16string Decimal(std::uint32_t n) {
   } while (n != 0);
   return digits;
 }
-
-bool Contains(std::u16string_view text, std::u16string_view folded) {
-  return folded.empty() || FoldCase(text).find(folded) != std::u16string::npos;
-}
-
-}  // namespace
 
 char16_t FoldCase(char16_t c) {
   if (c >= u'A' && c <= u'Z') return static_cast<char16_t>(c + 32);
@@ -70,7 +70,7 @@ bool NotePasses(Ku& db, std::uint32_t note, const NoteFilter& filter, bool unloc
   if (model::IsHiddenNoteName(name) && !unlocked) return false;
   switch (filter.mode) {
     case FilterMode::None:
-      return Contains(name, filter.text) || filter.text == Decimal(note);
+      return Contains(name, filter.text) || filter.text == DecimalText(note);
     case FilterMode::Titles:
     case FilterMode::Contents: {
       std::vector<std::uint32_t> items(kMaxItemsSearched);

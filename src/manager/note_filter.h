@@ -24,6 +24,9 @@ inline constexpr std::uint32_t kMaxItemsSearched = 4096;
 [[nodiscard]] char16_t FoldCase(char16_t unit);
 [[nodiscard]] std::u16string FoldCase(std::u16string_view text);
 
+// A number in decimal digits, as the filter and the counters write it.
+[[nodiscard]] std::u16string DecimalText(std::uint64_t n);
+
 // The filter text as the box gives it: its first 15 units, lower-cased.
 [[nodiscard]] std::u16string FilterText(std::u16string_view box);
 
