@@ -4,11 +4,11 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <cwctype>
 #include <string>
 
 #include "editor/icon_dialog.h"
 #include "editor/insert_commands.h"
+#include "editor/item_search.h"
 #include "editor/item_editor.h"
 #include "model/items.h"
 #include "model/notes.h"
@@ -36,12 +36,6 @@ std::u16string Narrow(std::wstring_view text) { return std::u16string(text.begin
 std::u16string Decimal(std::uint32_t n) {
   const std::wstring w = std::to_wstring(n);
   return Narrow(w);
-}
-
-std::u16string Lower(std::u16string_view text) {
-  std::u16string lower(text);
-  for (char16_t& c : lower) c = static_cast<char16_t>(std::towlower(static_cast<wint_t>(c)));
-  return lower;
 }
 
 // Ctrl+A selects everything and Ctrl+S saves, as in any editor.
@@ -82,7 +76,7 @@ bool ItemEditor::Create(std::uint32_t note, std::uint32_t item) {
     ::GetDlgItemTextW(context_.managementDialog, IDC_FILTER, filter, kSearchLimit + 1);
     if (filter[0]) {
       ::SetDlgItemTextW(hwnd, IDC_EDITOR_SEARCH, filter);
-      searchText_ = Lower(Narrow(filter));
+      searchText_ = LowerForSearch(Narrow(filter));
     }
   }
   ::ShowWindow(hwnd, SW_SHOWNA);
@@ -383,7 +377,7 @@ void ItemEditor::SwapContentBoxes() {
 }
 
 void ItemEditor::OnSearchChanged() {
-  const std::u16string text = Lower(Text(IDC_EDITOR_SEARCH, kSearchLimit));
+  const std::u16string text = LowerForSearch(Text(IDC_EDITOR_SEARCH, kSearchLimit));
   if (text != searchText_) {
     searchText_ = text;
   } else {
@@ -394,17 +388,14 @@ void ItemEditor::OnSearchChanged() {
 void ItemEditor::FindInCurrent() {
   if (searchText_.empty()) return;
   const HWND box = Control(IDC_EDITOR_CONTENT);
-  const std::u16string content = Lower(Text(IDC_EDITOR_CONTENT, 30752));
   DWORD start = 0, end = 0;
   ::SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-  std::size_t from = end >= content.size() ? 0 : end;
-  std::size_t at = content.find(searchText_, from);
-  if (at == std::u16string::npos && from != 0) at = content.find(searchText_);
-  if (at == std::u16string::npos) {
+  const std::optional<TextMatch> match = FindInText(Text(IDC_EDITOR_CONTENT, 30752), searchText_, end);
+  if (!match) {
     Tell(L"没有找到！", L"查找当前内容");
     return;
   }
-  ::SendMessageW(box, EM_SETSEL, at, at + searchText_.size());
+  ::SendMessageW(box, EM_SETSEL, match->start, match->end);
   ::SendMessageW(box, EM_SCROLLCARET, 0, 0);
 }
 
@@ -412,31 +403,27 @@ void ItemEditor::FindNext(bool byTitle) {
   if (searchText_.empty() || !context_.database) return;
   Ku& db = *context_.database;
   const wchar_t* caption = byTitle ? L"查找标题" : L"查找非加密内容";
-  auto matches = [&](std::uint32_t item) {
-    const std::u16string text =
-        byTitle ? model::GetItemTitle(db, note_, item) : model::GetItemContent(db, note_, item);
-    // Never inside an encrypted content: its stored form is cipher text,
-    // and a match there would only be chance.
-    if (!byTitle && protect::HasSecretTag(text)) return false;
-    return Lower(std::u16string_view(text).substr(0, byTitle ? 5016 : 30736)).find(searchText_) !=
-           std::u16string::npos;
-  };
-  std::uint32_t found = 0;
-  for (std::uint32_t id = model::AdjacentItemId(db, note_, item_, +1); id != 0 && found == 0;
-       id = model::AdjacentItemId(db, note_, id, +1))
-    if (matches(id)) found = id;
-  for (std::uint32_t id = model::AdjacentItemId(db, note_, 0, +1); id != 0 && found == 0 && id <= item_;
-       id = model::AdjacentItemId(db, note_, id, +1))
-    if (matches(id)) found = id;
-  if (found == 0) {
-    Tell(L"此便利贴中没有找到！", caption);
-  } else if (found == item_) {
-    Tell(L"只找到当前一项！", caption);
-  } else if (byTitle) {
-    ::PostMessageW(hwnd, WM_EDITOR_SWITCH, found, 0);
-  } else {
-    Switch(found, 0);
-    if (item_ == found) FindInCurrent();
+  const std::uint32_t note = note_;
+  const ItemSearch found = FindNextItem(
+      item_, searchText_, !byTitle, [&](std::uint32_t id) { return model::AdjacentItemId(db, note, id, +1); },
+      [&](std::uint32_t id) {
+        return byTitle ? model::GetItemTitle(db, note, id) : model::GetItemContent(db, note, id);
+      });
+  switch (found.result) {
+    case ItemSearchResult::NotFound:
+      Tell(L"此便利贴中没有找到！", caption);
+      break;
+    case ItemSearchResult::OnlyCurrent:
+      Tell(L"只找到当前一项！", caption);
+      break;
+    case ItemSearchResult::Found:
+      if (byTitle) {
+        ::PostMessageW(hwnd, WM_EDITOR_SWITCH, found.item, 0);
+      } else {
+        Switch(found.item, 0);
+        if (item_ == found.item) FindInCurrent();
+      }
+      break;
   }
 }
 

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/case_fold.h"
 #include "store/ku.h"
 
 namespace vellumo::manager {
@@ -19,10 +20,7 @@ enum class FilterMode : std::uint8_t { None, Titles, Contents };
 inline constexpr std::size_t kFilterTextUnits = 15;
 inline constexpr std::uint32_t kMaxItemsSearched = 4096;
 
-// Lower case as the filter compares: ASCII, Latin-1, Latin Extended-A,
-// Greek, Cyrillic and the full-width Latin letters; anything else as it is.
-[[nodiscard]] char16_t FoldCase(char16_t unit);
-[[nodiscard]] std::u16string FoldCase(std::u16string_view text);
+using platform::FoldCase;
 
 // A number in decimal digits, as the filter and the counters write it.
 [[nodiscard]] std::u16string DecimalText(std::uint64_t n);
