@@ -38,8 +38,13 @@ std::u16string Decimal(std::uint32_t n) {
   return Narrow(w);
 }
 
-// Ctrl+A selects everything and Ctrl+S saves, as in any editor.
+// Ctrl+A selects everything and Ctrl+S saves, as in any editor; Escape
+// closes the editor from the content box as from anywhere else in it.
 LRESULT CALLBACK ContentKeys(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  if (message == WM_KEYDOWN && wParam == VK_ESCAPE) {
+    ::PostMessageW(::GetParent(edit), WM_COMMAND, IDM_EDITOR_CLOSE, 0);
+    return 0;
+  }
   if (message == WM_KEYDOWN && (::GetKeyState(VK_CONTROL) & 0x8000) != 0) {
     if (wParam == 'A') {
       ::PostMessageW(edit, EM_SETSEL, 0, -1);
@@ -439,7 +444,10 @@ void ItemEditor::Insert(int commandId) {
 }
 
 void ItemEditor::OnCommand(int id, int code, HWND control) {
-  if (id == IDC_EDITOR_ICON && control && control == Control(IDC_EDITOR_ICON)) {
+  // The icon box shares its id with IDCANCEL: Escape arrives as the same
+  // command with the same control, told apart by the key being down.
+  const bool escape = (::GetKeyState(VK_ESCAPE) & 0x8000) != 0;
+  if (id == IDC_EDITOR_ICON && control && control == Control(IDC_EDITOR_ICON) && !escape) {
     // An item not yet saved has no record to carry an icon.
     if (item_ == 0 || !context_.database) return;
     if (ShowChangeIconDialog(context_.Instance(), hwnd, *context_.database, context_.messages, note_, item_,
@@ -533,6 +541,13 @@ INT_PTR ItemEditor::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
       }
       return FALSE;
+    case WM_CLOSE:
+      // Escape in the content box closes the dialog this way.  The default
+      // handling would send IDCANCEL with the control of that id, which here
+      // is the icon box, and open the change-icon dialog instead.
+      ::PostMessageW(hwnd, WM_COMMAND, IDM_EDITOR_CLOSE, 0);
+      ::SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, 0);
+      return TRUE;
     case WM_EDITOR_SWITCH:
       Switch(static_cast<std::uint32_t>(wParam), static_cast<std::uint32_t>(lParam));
       return TRUE;

@@ -6,6 +6,7 @@
   note_fixtures.py timing N     -> one note of N items opened at start
   note_fixtures.py items DIR    -> notes whose items type, paste, run and open (items_e2e.sh)
   note_fixtures.py measure      -> a 100-character sequence and 20 idle notes (measure-typing.sh)
+  note_fixtures.py editor       -> two plain items for the item editor (editor_e2e.sh)
   note_fixtures.py layout       -> key and character typing of "yzß" (layout_e2e.sh)
   note_fixtures.py triggers     -> one note per pop-up trigger and one with a hotkey (triggers_e2e.sh)
 
@@ -170,6 +171,14 @@ def layout():
             "notes": [note(1, "布局", 20, 20, 300, 200, typed, ownAppearance=look)]}
 
 
+def editor():
+    """Note 1 with two plain items and room for new ones, kept open."""
+    look = block(24, "own", TEXT_RIGHT, 0, 280, 24, 16)
+    plain = [{"id": 1, "title": "01|甲", "content": "first"}, {"id": 2, "title": "02|乙", "content": "second"}]
+    return {"format": "vellumo-db export", "version": 1, "schemes": {},
+            "notes": [note(1, "编辑", 20, 20, 300, 200, plain, ownAppearance=look)]}
+
+
 def timing(count):
     return {"format": "vellumo-db export", "version": 1, "schemes": {},
             "notes": [note(1, "计时", 100, 100, 300, 400, items(count), fields={"LegacyRememberPosition": 1, "LegacyNoAutoClose": 1})]}
@@ -179,6 +188,8 @@ if __name__ == "__main__":
     kind = sys.argv[1]
     if kind == "appearances":
         document = appearances(sys.argv[2])
+    elif kind == "editor":
+        document = editor()
     elif kind == "layout":
         document = layout()
     elif kind == "triggers":

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# The item editor end to end: right-clicking items opens it, keys typed
+# with xdotool edit and save, a second editor opens while the first has
+# unsaved changes, an empty cell makes a new item and ">Projects" a new
+# note, "<k>" contents are stored encrypted.  Read back with vellumo-db.
+set -uo pipefail
+exe="$1"; poke="$2"; dbtool="$3"; artefacts="$4"
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
+
+visible() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+count_visible() { xdotool search --onlyvisible --name "$1" 2>/dev/null | wc -l; }
+row_y() { echo $((20 + 26 + 24 * $1 + 12)); }
+right_click_row() { local y; y="$(row_y "$1")"; xdotool mousemove 150 "$y"; sleep 0.2; xdotool mousemove 151 "$y"; sleep 0.3; xdotool click 3; }
+focus_editor() { xdotool windowfocus "$(xdotool search --onlyvisible --name "$1" | head -1)" 2>/dev/null; sleep 0.5; }
+# A click into the content box: the keys go there after it.
+click_content() {
+  local id; id="$(xdotool search --onlyvisible --name "$1" | head -1)"
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT - 60)); sleep 0.2; xdotool click 1; sleep 0.3
+}
+
+"$wine" cmd /c exit >/dev/null 2>&1
+dir="$(mktemp -d)"; cp "$exe" "$dir/vellumo.exe"
+python3 "$here/note_fixtures.py" editor > "$dir/notes.json"
+(cd "$dir" && "$wine" "$dbtool" import < notes.json >/dev/null 2>&1); check "the fixture imports" $?
+( cd "$dir" && VELLUMO_FIRST_TICK_FILE="$dir/first-tick" "$wine" vellumo.exe >/dev/null 2>&1; echo $? > "$dir/exit-code" ) &
+wait_for 60 test -f "$dir/first-tick"; check "the program starts" $?
+wait_for 30 visible '^编辑$'; check "the note opens" $?
+
+right_click_row 0
+wait_for 10 visible '^1\.1 01\|甲 - 编辑$'; check "right-clicking an item opens the editor on it" $?
+focus_editor '^1\.1 '
+xdotool key End; xdotool type --delay 60 " more"; sleep 0.5
+import -window root "$artefacts/editor-edited.png" 2>/dev/null
+right_click_row 1
+wait_for 10 visible '^1\.2 '; check "with unsaved changes a second item opens a second editor" $?
+test "$(count_visible ' - 编辑$')" -ge 2; check "both editors are shown" $?
+focus_editor '^1\.2 '
+xdotool key Escape; sleep 1   # the second one has no changes: it just closes
+wait_for 5 sh -c '! xdotool search --onlyvisible --name "^1\.2 " >/dev/null'; check "Escape closes an editor without changes" $?
+focus_editor '^1\.1 '
+click_content '^1\.1 '
+xdotool key ctrl+s; sleep 1
+xdotool key Escape; sleep 1
+wait_for 5 sh -c '! xdotool search --onlyvisible --name "^1\.1 " >/dev/null'; check "Ctrl+S saved and Escape closed it" $?
+
+# A new item from an empty cell: ">Projects" with no content makes a note.
+right_click_row 4
+wait_for 10 visible '^1\.新建 - 编辑$'; check "an empty cell opens the editor on a new item" $?
+focus_editor '^1\.新建'
+xdotool type --delay 60 ">Projects"; sleep 0.3; xdotool key Return; sleep 1.5
+import -window root "$artefacts/editor-new-note.png" 2>/dev/null
+wait_for 10 visible '^1\.3 '; check "saving the new item gives it an id" $?
+focus_editor '^1\.3 '
+xdotool key Escape; sleep 1
+
+"$wine" "$poke" class KorrinVellumo 32864 >/dev/null 2>&1
+wait_for 30 test -f "$dir/exit-code"; check "the program ends" $?
+export_json="$(cd "$dir" && "$wine" "$dbtool" export 2>/dev/null | tr -d '\r')"
+echo "$export_json" > "$artefacts/editor-export.json"
+echo "$export_json" | grep -q '"content": "first more"'; check "the edit is stored" $?
+echo "$export_json" | grep -q '"name": "Projects"'; check "a note named Projects exists" $?
+projects_id="$(echo "$export_json" | python3 -c 'import json,sys; print(next(n["id"] for n in json.load(sys.stdin)["notes"] if n["name"] == "Projects"))')"
+echo "$export_json" | grep -q "\"content\": \"<open>$projects_id\""; check "and the new item opens it (<open>$projects_id)" $?
+(cd "$dir" && "$wine" "$dbtool" check >/dev/null 2>&1); check "the database passes check" $?
+rm -rf "$dir"
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
