@@ -206,11 +206,19 @@ struct IconDialogDriver {
   static inline int button = IDOK;
   static inline int listed = -1;
   static inline std::wstring path;
+  static inline std::wstring typed;  // typed into the path box and entered first
   static BOOL CALLBACK Visit(HWND window, LPARAM) {
     wchar_t caption[32] = {};
     ::GetWindowTextW(window, caption, 32);
     if (std::wstring(caption) != L"改变图标") return TRUE;
     const HWND view = ::GetDlgItem(window, IDC_ICON_LIST);
+    if (!typed.empty()) {
+      // Enter in the path box lists that file and keeps the dialog open.
+      ::SetDlgItemTextW(window, IDC_ICON_PATH, typed.c_str());
+      ::SetFocus(::GetDlgItem(window, IDC_ICON_PATH));
+      ::SendMessageW(window, WM_COMMAND, IDOK, 0);
+      typed.clear();
+    }
     listed = ListView_GetItemCount(view);
     wchar_t actual[300] = {};
     ::GetDlgItemTextW(window, IDC_ICON_ACTUAL_PATH, actual, 300);
@@ -250,6 +258,36 @@ TEST_F(Editor, TheInsertMenuPutsTagsAtTheStartAndTokensAtTheCaret) {
   Type(e, IDC_EDITOR_CONTENT, L"");
   ::SendMessageW(e->hwnd, WM_COMMAND, 32870, 0);  // 12个随机字符
   EXPECT_EQ(Text(e, IDC_EDITOR_CONTENT).size(), 12u);
+}
+
+TEST_F(Editor, IconsComeFromATypedIconOrProgramFile) {
+  wchar_t program[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, program, MAX_PATH);  // linked with the program's resources: several icons
+  std::wstring ico;
+  wchar_t source[MAX_PATH] = {};
+  if (::GetEnvironmentVariableW(L"VELLUMO_SOURCE_DIR", source, MAX_PATH) > 0) {
+    ico = std::wstring(L"Z:") + source + L"/src/resources/kind_keys.ico";
+    for (wchar_t& c : ico)
+      if (c == L'/') c = L'\\';
+  }
+  struct Case {
+    std::wstring file;
+    int pick;
+  };
+  for (const Case& c : {Case{program, 1}, Case{ico, 0}}) {
+    if (c.file.empty()) continue;  // run outside ctest: no source directory known
+    ItemEditor* e = Open(first);
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &IconDialogDriver::Tick);
+    IconDialogDriver::typed = c.file;
+    IconDialogDriver::pick = c.pick;
+    IconDialogDriver::button = IDC_ICON_OK;
+    Press(e, IDC_EDITOR_ICON);
+    ::KillTimer(nullptr, timer);
+    EXPECT_GE(IconDialogDriver::listed, c.pick + 1);
+    const std::u16string stored = model::GetItemIconPath(db, note, first);
+    EXPECT_EQ(std::wstring(stored.begin(), stored.end()), c.file);
+    EXPECT_EQ(model::GetItemIconIndex(db, note, first), static_cast<std::uint32_t>(c.pick));
+  }
 }
 
 TEST_F(Editor, SteppingPastEitherEndGivesANewItem) {
