@@ -9,6 +9,7 @@
 #include "editor/icon_dialog.h"
 #include "editor/insert_commands.h"
 #include "editor/item_search.h"
+#include "editor/save_rules.h"
 #include "editor/item_editor.h"
 #include "model/items.h"
 #include "model/notes.h"
@@ -23,8 +24,6 @@ namespace vellumo::editor {
 
 namespace {
 
-constexpr std::size_t kTitleLimit = 5000;
-constexpr std::size_t kContentLimit = 30720;
 constexpr std::size_t kContentBoxLimit = 131072;
 constexpr std::size_t kSearchLimit = 30;
 constexpr std::size_t kCaptionTitleChars = 32;
@@ -104,9 +103,7 @@ int ItemEditor::Ask(const wchar_t* text, const wchar_t* caption, UINT type) {
   return answer;
 }
 
-bool ItemEditor::IsSecret(std::u16string_view content) const {
-  return content.size() > 3 && protect::HasSecretTag(content);
-}
+bool ItemEditor::IsSecret(std::u16string_view content) const { return IsSecretContent(content); }
 
 void ItemEditor::OnInit() {
   ::SetWindowLongPtrW(hwnd, GWL_EXSTYLE, ::GetWindowLongPtrW(hwnd, GWL_EXSTYLE) | WS_EX_NOACTIVATE);
@@ -188,14 +185,16 @@ void ItemEditor::LoadItem() {
 bool ItemEditor::SaveItem() {
   if (!context_.database || !context_.items) return false;
   const std::u16string title = Text(IDC_EDITOR_TITLE, kTitleLimit + 2);
-  if (title.size() > kTitleLimit) {
-    Tell(L"标题字数不能超过 5000 。", L"错误");
-    return false;
-  }
-  if (title.empty()) {
-    Tell(L"标题不能为空。", L"错误");
-    ::SetFocus(Control(IDC_EDITOR_TITLE));
-    return false;
+  switch (CheckTitle(title)) {
+    case TitleCheck::TooLong:
+      Tell(kTitleTooLongText, L"错误");
+      return false;
+    case TitleCheck::Empty:
+      Tell(kTitleEmptyText, L"错误");
+      ::SetFocus(Control(IDC_EDITOR_TITLE));
+      return false;
+    case TitleCheck::Ok:
+      break;
   }
   std::u16string content = Text(IDC_EDITOR_CONTENT, kContentBoxLimit);
   std::u16string stored = content;
@@ -207,7 +206,7 @@ bool ItemEditor::SaveItem() {
     }
     stored = content.substr(0, 3) + context_.protection->EncryptBody(content.substr(3));
   }
-  if (stored.size() > kContentLimit) {
+  if (NeedsCut(stored.size())) {
     if (Ask(L"内容长度已超出 30KB，超出部分会被截除，是否继续？", L"注意", MB_ICONWARNING | MB_OKCANCEL) != IDOK)
       return false;
     if (IsSecret(content)) {
@@ -226,11 +225,10 @@ bool ItemEditor::SaveItem() {
     loading_ = true;
     SetText(IDC_EDITOR_CONTENT, content);
     loading_ = false;
-  } else if (stored.empty() && title.size() > 1 && title.front() == u'>') {
-    // A new note named by the rest of the title, and this item opens it.
-    const std::uint32_t created = model::CreateNote(*context_.database, title.substr(1));
+  } else if (const std::optional<std::u16string> name = NewNoteName(title, stored)) {
+    const std::uint32_t created = model::CreateNote(*context_.database, *name);
     if (created != 0) {
-      stored = u"<open>" + Decimal(created);
+      stored = OpenNoteContent(created);
       if (context_.managementDialog) ::PostMessageW(context_.managementDialog, WM_MGMT_SELECT_NOTE, created, 0);
       loading_ = true;
       SetText(IDC_EDITOR_CONTENT, stored);
