@@ -54,6 +54,30 @@ wait_for 10 visible '^1\.3 '; check "saving the new item gives it an id" $?
 focus_editor '^1\.3 '
 xdotool key Escape; sleep 1
 
+# An icon from a program file: the editor's icon box opens the change-icon
+# dialog; a typed path and Enter list that file; the first icon is chosen.
+cell_icon() { import -window root "$1" 2>/dev/null; convert "$1" -crop 16x16+24+50 +repage "$1.cell.png"; }
+cell_icon "$artefacts/editor-icon-before.png"
+right_click_row 0
+wait_for 10 visible '^1\.1 '
+editor="$(xdotool search --onlyvisible --name '^1\.1 ' | head -1)"
+eval "$(xdotool getwindowgeometry --shell "$editor")"
+xdotool mousemove $((X + WIDTH - 28)) $((Y + 24)); sleep 0.3; xdotool click 1
+wait_for 10 visible '^改变图标$'; check "the icon box opens the change-icon dialog" $?
+dialog="$(xdotool search --onlyvisible --name '^改变图标$' | head -1)"
+xdotool windowfocus "$dialog" 2>/dev/null; sleep 0.5
+eval "$(xdotool getwindowgeometry --shell "$dialog")"
+xdotool mousemove $((X + 60)) $((Y + 18)); sleep 0.2; xdotool click 1; sleep 0.2; xdotool key End shift+Home; sleep 0.2
+xdotool type --delay 30 'C:\windows\system32\winecfg.exe'; xdotool key Return; sleep 1.5
+xdotool mousemove $((X + 40)) $((Y + 70)); sleep 0.2; xdotool click 1; sleep 0.3
+import -window root "$artefacts/editor-icon-dialog.png" 2>/dev/null
+xdotool key Return; sleep 1
+wait_for 5 sh -c '! xdotool search --onlyvisible --name "^改变图标$" >/dev/null'; check "choosing an icon closes the dialog" $?
+sleep 1.5
+cell_icon "$artefacts/editor-icon-after.png"
+test "$(compare -metric AE "$artefacts/editor-icon-before.png.cell.png" "$artefacts/editor-icon-after.png.cell.png" null: 2>&1)" != "0"
+check "the note window shows the new icon" $?
+
 "$wine" "$poke" class KorrinVellumo 32864 >/dev/null 2>&1
 wait_for 30 test -f "$dir/exit-code"; check "the program ends" $?
 export_json="$(cd "$dir" && "$wine" "$dbtool" export 2>/dev/null | tr -d '\r')"
