@@ -18,6 +18,9 @@ cleanup() {
 trap cleanup EXIT
 sleep 1
 
+# A $(...) in NAME is expanded before a following $? and resets it to its
+# own status, so a name that runs a command needs the status saved first
+# (ok=$?; check "... $(cat f)" $ok) or every such check passes.
 check() {  # check NAME CONDITION-EXIT-CODE
   if [ "$2" -eq 0 ]; then passed=$((passed + 1)); echo "ok: $1"; else failed=$((failed + 1)); echo "FAILED: $1"; fi
 }

@@ -64,7 +64,7 @@ start_target; check "the target program is in front" $?
 
 echo "== typing"
 click_row 0
-wait_for 10 typed_is "abc"; check "<a>ab<5h>c types abc ($(cat "$typed"))" $?
+wait_for 10 typed_is "abc"; ok=$?; check "<a>ab<5h>c types abc ($(cat "$typed"))" $ok
 click_row 1
 wait_for 10 typed_is "abc中文输入"; check "CJK text arrives as characters" $?
 click_row 2
@@ -73,7 +73,8 @@ wait_for 10 typed_is "$expected"; check "CR LF is one Enter, Tab a Tab, the comm
 shot typed
 click_row 3; sleep 1
 click_row 4
-wait_for 10 typed_is "Hello"; check "<A><cd>a<cu> selects all and <v>Hello pastes over it ($(cat "$typed" | tr '\r\n\t' '   '))" $?
+wait_for 10 typed_is "Hello"; ok=$?
+check "<A><cd>a<cu> selects all and <v>Hello pastes over it ($(tr '\r\n\t' '   ' < "$typed"))" $ok
 test "$(poke clipboard)" = "Hello"; check "Hello stays on the clipboard" $?
 
 echo "== Escape stops a long sequence"
@@ -94,7 +95,7 @@ wait_for 20 test -f "$dir/cmd-out.txt"; check "<cmd> runs hidden and writes its 
 ! visible 'cmd.exe|C:\\windows\\system32\\cmd.exe'; check "no console window shows" $?
 click_row 9
 wait_for 30 test -f "$dir/opened.txt"; check "<run> of a document starts the program it is associated with" $?
-grep -qi "letter.vdoc" "$dir/opened.txt"; check "with the document's path ($(cat "$dir/opened.txt" 2>/dev/null))" $?
+grep -qi "letter.vdoc" "$dir/opened.txt"; ok=$?; check "with the document's path ($(cat "$dir/opened.txt" 2>/dev/null))" $ok
 xdotool search --name '^打字目标$' windowkill 2>/dev/null
 click_row 7
 wait_for 10 visible 自动隐藏; check "<open>3,0,4 opens note 3" $?

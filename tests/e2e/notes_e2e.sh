@@ -93,7 +93,7 @@ wait_for 30 poke class KorrinVellumo 32798
 wait_for 30 window_shown "^完成\$"; check "clearing the icon cache reports" $?
 report="$("$wine" "$poke" text 完成 2>/dev/null | tr -d '\r')"
 # The same count as after the first start: the second start added nothing.
-echo "$report" | grep -q "共 $records 个图标缓存已清理。"; check "with the count of records: $(echo $report)" $?
+echo "$report" | grep -q "共 $records 个图标缓存已清理。"; ok=$?; check "with the count of records: $(echo $report)" $ok
 wait_for 20 poke title 完成 1
 stop "$dir"
 test "$(db scan 07 | wc -l)" -eq 0; check "the cache is empty" $?

@@ -26,7 +26,7 @@ python3 "$here/note_fixtures.py" triggers > "$dir/notes.json"
 wait_for 60 test -f "$dir/first-tick"; check "the program starts" $?
 wait_for 30 visible Vellumo; check "a hotkey that cannot be had is reported at start" $?
 report="$("$wine" "$poke" text Vellumo 2>/dev/null | tr -d '\r')"
-echo "$report" | grep -q "Ctrl + Alt + F5 热键注册失败!"; check "by its name ($(echo $report))" $?
+echo "$report" | grep -q "Ctrl + Alt + F5 热键注册失败!"; ok=$?; check "by its name ($(echo $report))" $ok
 wait_for 20 poke title Vellumo 1
 sleep 1
 
