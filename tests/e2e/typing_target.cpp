@@ -85,6 +85,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   ::LocalFree(argv);
   MSG message;
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+    // Ctrl+A selects all, as in Notepad, where an accelerator does it: the
+    // edit box has no such key of its own under Wine.
+    if (message.message == WM_KEYDOWN && message.wParam == 'A' && ::GetKeyState(VK_CONTROL) < 0) {
+      ::SendMessageW(edit, EM_SETSEL, 0, -1);
+      continue;
+    }
     ::TranslateMessage(&message);
     ::DispatchMessageW(&message);
   }
