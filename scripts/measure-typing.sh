@@ -39,7 +39,12 @@ for run in 1 2 3 4 5; do
 done
 echo "typing 100 characters, ticks per run:$paces  median $(echo $paces | tr ' ' '\n' | median) (aim 100 +- 5)"
 
-pid="$(pgrep -f 'vellumo.exe' | head -1)"
+# The Wine process of this run's program: other runs may have their own.
+pid=""
+for candidate in $(pgrep -f 'vellumo\.exe'); do
+  tr '\0' '\n' < "/proc/$candidate/environ" 2>/dev/null | grep -qx "WINEPREFIX=$VELLUMO_WINEPREFIX" && { pid="$candidate"; break; }
+done
+[ -n "$pid" ] || { echo "the program's process was not found" >&2; exit 1; }
 hz="$(getconf CLK_TCK)"
 cpu() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
 shares=""
