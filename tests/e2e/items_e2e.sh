@@ -166,6 +166,8 @@ echo "$captured" | grep -q "\"!999988|${selection:0:30}\""; check "the selection
 echo "$captured" | grep -q "\"<v>$selection\""; check "holding the whole selection as a paste item" $?
 scroll="$(echo "$captured" | python3 -c 'import json,sys; print([n for n in json.load(sys.stdin)["notes"] if n["id"] == 5][0]["fields"].get("ScrollPosition"))')"
 test "$scroll" = 30; check "note 5 stored the row the track chose ($scroll)" $?
+moved="$(echo "$captured" | python3 -c 'import json,sys; print([n for n in json.load(sys.stdin)["notes"] if n["id"] == 3][0]["fields"].get("WindowX"))')"
+test "$moved" = 401; check "note 3 remembers the place it was moved to ($moved)" $?
 (cd "$dir" && "$wine" "$dbtool" check >/dev/null 2>&1); check "the database passes check" $?
 rm -rf "$dir"
 
