@@ -92,7 +92,8 @@ stop_target
 echo "== commands"
 click_row 6
 wait_for 20 test -f "$dir/cmd-out.txt"; check "<cmd> runs hidden and writes its file" $?
-! visible 'cmd.exe|C:\\windows\\system32\\cmd.exe'; check "no console window shows" $?
+# Wine shows a console as a window named after cmd.exe (seen with "start").
+sleep 0.5; ! xdotool search --onlyvisible --name 'cmd\.exe' >/dev/null 2>&1; check "no console window shows while it runs" $?
 click_row 9
 wait_for 30 test -f "$dir/opened.txt"; check "<run> of a document starts the program it is associated with" $?
 grep -qi "letter.vdoc" "$dir/opened.txt"; ok=$?; check "with the document's path ($(cat "$dir/opened.txt" 2>/dev/null))" $ok

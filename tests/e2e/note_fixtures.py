@@ -105,7 +105,9 @@ def items_notes(directory):
         ("selectall", "<A><cd>a<cu>"),
         ("paste", "<v>Hello"),
         ("long", "<a>" + "0123456789" * 20),
-        ("cmd", "<cmd>echo done> " + windows_dir + "\\cmd-out.txt"),
+        # Still running two seconds after its file appears, while the test
+        # looks for a console window.
+        ("cmd", "<cmd>echo done> " + windows_dir + "\\cmd-out.txt & ping -n 3 127.0.0.1 > nul"),
         ("open", "<open>3,0,4"),
         ("OPEN", "<OPEN>5"),
         ("run", "<run>" + windows_dir + "\\letter.vdoc"),
