@@ -8,6 +8,8 @@
 //   post-command visible CLASS     whether a visible window of that class exists
 //   post-command memory CLASS      prints the private bytes of the process that
 //                                  owns a window whose class starts with CLASS
+//   post-command layout            prints the keyboard layout Wine chose and the
+//                                  scan code of the Y key, e.g. "04070407 2c"
 // Exit code 0 when at least one window received it (or was read), 1 otherwise.
 #include <windows.h>
 #include <psapi.h>
@@ -111,7 +113,17 @@ int PrintClipboard() {
 
 }  // namespace
 
+// The Y key sits where Z does on a US keyboard when the layout is German:
+// its scan code tells which layout Wine derived from the X server.
+int PrintLayout() {
+  const auto layout = reinterpret_cast<UINT_PTR>(::GetKeyboardLayout(0));
+  std::printf("%08x %02x %04x\n", static_cast<unsigned>(layout & 0xFFFFFFFF), ::MapVirtualKeyW('Y', MAPVK_VK_TO_VSC),
+              static_cast<unsigned>(::VkKeyScanW(L'\u00DF')) & 0xFFFF);
+  return 0;
+}
+
 int wmain(int argc, wchar_t** argv) {
+  if (argc == 2 && std::wcscmp(argv[1], L"layout") == 0) return PrintLayout();
   if (argc == 2 && std::wcscmp(argv[1], L"clipboard") == 0) return PrintClipboard();
   if (argc == 3 && std::wcscmp(argv[1], L"memory") == 0) return PrintPrivateBytes(argv[2]);
   if (argc == 3 && std::wcscmp(argv[1], L"visible") == 0) {
