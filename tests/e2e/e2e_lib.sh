@@ -7,7 +7,8 @@ export VELLUMO_WINEPREFIX="${VELLUMO_WINEPREFIX:-$(dirname "$artefacts")/winepre
 mkdir -p "$artefacts"
 
 display=":$((90 + RANDOM % 100))"
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+# Scripts may set xvfb_options (an array) before sourcing this file.
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp "${xvfb_options[@]}" >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY="$display"
 passed=0; failed=0
