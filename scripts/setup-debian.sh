@@ -9,7 +9,7 @@ packages=(
   liblmdb-dev libsqlite3-dev
   clang libclang-rt-14-dev
   mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine64 xvfb xdotool imagemagick procps python3 x11-xkb-utils
+  wine64 xvfb xdotool imagemagick procps python3
   locales fonts-wqy-microhei
 )
 
