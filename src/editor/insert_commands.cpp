@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/secure_random.h"
+#include "resources/resource.h"
 
 namespace vellumo::editor {
 
@@ -15,20 +16,34 @@ struct Entry {
   InsertAt where;
 };
 
-// The ids of menu 141 (resources/resource.h).
+// Menu 141 in menu order.
 constexpr Entry kEntries[] = {
-    {32815, u"<v>", InsertAt::Start},   {32818, u"<a>", InsertAt::Start},   {32819, u"<A>", InsertAt::Start},
-    {32816, u"<k>", InsertAt::Start},   {32817, u"<K>", InsertAt::Start},   {32856, u"<00>", InsertAt::Caret},
-    {32841, u"<5h>", InsertAt::Caret},  {32822, u"<1s>", InsertAt::Caret},  {32842, u"<ad>", InsertAt::Caret},
-    {32843, u"<au>", InsertAt::Caret},  {32844, u"<cd>", InsertAt::Caret},  {32845, u"<cu>", InsertAt::Caret},
-    {32846, u"<sd>", InsertAt::Caret},  {32847, u"<su>", InsertAt::Caret},  {32848, u"<wd>", InsertAt::Caret},
-    {32849, u"<wu>", InsertAt::Caret},  {32852, u"<f1>", InsertAt::Caret},  {32853, u"<fa>", InsertAt::Caret},
-    {32850, u"<25>", InsertAt::Caret},  {32851, u"<2E>", InsertAt::Caret},  {32821, u"<>", InsertAt::Caret},
-    {32823, u"<run>", InsertAt::Start}, {32824, u"<cmd>", InsertAt::Start}, {32825, u"<open>", InsertAt::Start},
-    {32826, u"<OPEN>", InsertAt::Start},
+    {IDM_INSERT_PASTE, u"<v>", InsertAt::Start},
+    {IDM_INSERT_CHARS, u"<a>", InsertAt::Start},
+    {IDM_INSERT_KEYS, u"<A>", InsertAt::Start},
+    {IDM_INSERT_SECRET_CHARS, u"<k>", InsertAt::Start},
+    {IDM_INSERT_SECRET_KEYS, u"<K>", InsertAt::Start},
+    {IDM_INSERT_KEY_PLACEHOLDER, u"<00>", InsertAt::Caret},
+    {IDM_INSERT_KEY_PAUSE_HUNDREDS, u"<5h>", InsertAt::Caret},
+    {IDM_INSERT_KEY_PAUSE_SECONDS, u"<1s>", InsertAt::Caret},
+    {IDM_INSERT_KEY_ALT_DOWN, u"<ad>", InsertAt::Caret},
+    {IDM_INSERT_KEY_ALT_UP, u"<au>", InsertAt::Caret},
+    {IDM_INSERT_KEY_CTRL_DOWN, u"<cd>", InsertAt::Caret},
+    {IDM_INSERT_KEY_CTRL_UP, u"<cu>", InsertAt::Caret},
+    {IDM_INSERT_KEY_SHIFT_DOWN, u"<sd>", InsertAt::Caret},
+    {IDM_INSERT_KEY_SHIFT_UP, u"<su>", InsertAt::Caret},
+    {IDM_INSERT_KEY_WIN_DOWN, u"<wd>", InsertAt::Caret},
+    {IDM_INSERT_KEY_WIN_UP, u"<wu>", InsertAt::Caret},
+    {IDM_INSERT_KEY_F_DIGIT, u"<f1>", InsertAt::Caret},
+    {IDM_INSERT_KEY_F_LETTER, u"<fa>", InsertAt::Caret},
+    {IDM_INSERT_KEY_LEFT, u"<25>", InsertAt::Caret},
+    {IDM_INSERT_KEY_DELETE, u"<2E>", InsertAt::Caret},
+    {IDM_INSERT_END, u"<>", InsertAt::Caret},
+    {IDM_INSERT_RUN, u"<run>", InsertAt::Start},
+    {IDM_INSERT_CMD, u"<cmd>", InsertAt::Start},
+    {IDM_INSERT_OPEN, u"<open>", InsertAt::Start},
+    {IDM_INSERT_OPEN_NEW, u"<OPEN>", InsertAt::Start},
 };
-constexpr int kKeyReference = 32872;
-constexpr int kRandom12 = 32870;
 
 constexpr std::u16string_view kLower = u"abcdefghijklmnopqrstuvwxyz";
 constexpr std::u16string_view kUpper = u"ABCDEFGHIJKLMNOPQRSTUVWXYZ";
@@ -101,8 +116,8 @@ constexpr char16_t kKeyReferenceText[] =
 std::optional<Insertion> InsertionFor(int commandId, const std::function<std::u16string()>& randomString) {
   for (const Entry& e : kEntries)
     if (e.id == commandId) return Insertion{e.text, e.where};
-  if (commandId == kKeyReference) return Insertion{std::u16string(KeyReferenceText()), InsertAt::Caret};
-  if (commandId == kRandom12) return Insertion{randomString ? randomString() : std::u16string(), InsertAt::Caret};
+  if (commandId == IDM_INSERT_KEY_REFERENCE) return Insertion{std::u16string(KeyReferenceText()), InsertAt::Caret};
+  if (commandId == IDM_INSERT_RANDOM12) return Insertion{randomString ? randomString() : std::u16string(), InsertAt::Caret};
   return std::nullopt;
 }
 

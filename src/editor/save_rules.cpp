@@ -1,5 +1,8 @@
 #include "editor/save_rules.h"
 
+#include "editor/utf16_cut.h"
+#include "protect/secret_content.h"
+
 namespace vellumo::editor {
 
 TitleCheck CheckTitle(std::u16string_view title) {
@@ -8,9 +11,9 @@ TitleCheck CheckTitle(std::u16string_view title) {
   return TitleCheck::Ok;
 }
 
-bool IsSecretContent(std::u16string_view content) {
-  return content.size() > 3 && content[0] == u'<' && (content[1] == u'k' || content[1] == u'K') && content[2] == u'>';
-}
+bool IsSecretContent(std::u16string_view content) { return protect::IsSecretContent(content); }
+
+std::size_t StoredUnits(std::u16string_view plainContent) { return protect::StoredContentUnits(plainContent); }
 
 std::optional<std::u16string> NewNoteName(std::u16string_view title, std::u16string_view content) {
   if (!content.empty() || title.size() < 2 || title.front() != u'>') return std::nullopt;
@@ -24,6 +27,38 @@ std::u16string OpenNoteContent(std::uint32_t note) {
     note /= 10;
   } while (note != 0);
   return u"<open>" + digits;
+}
+
+SavePlan PlanSave(std::u16string_view title, std::u16string_view content, bool unlocked) {
+  SavePlan plan;
+  switch (CheckTitle(title)) {
+    case TitleCheck::TooLong:
+      plan.outcome = SaveOutcome::TitleTooLong;
+      plan.message = kTitleTooLong;
+      return plan;
+    case TitleCheck::Empty:
+      plan.outcome = SaveOutcome::TitleEmpty;
+      plan.message = kTitleEmpty;
+      return plan;
+    case TitleCheck::Ok:
+      break;
+  }
+  plan.encrypt = IsSecretContent(content);
+  if (plan.encrypt && !unlocked) {
+    plan.outcome = SaveOutcome::NeedsPassword;
+    return plan;
+  }
+  if (NeedsCut(StoredUnits(content))) {
+    plan.outcome = SaveOutcome::AskCut;
+    plan.message = kCutContentQuestion;
+    plan.keepUnits = CutPoint(content, plan.encrypt ? kSecretContentLimit : kContentLimit);
+    return plan;
+  }
+  if (std::optional<std::u16string> name = NewNoteName(title, content)) {
+    plan.outcome = SaveOutcome::MakeNote;
+    plan.noteName = std::move(*name);
+  }
+  return plan;
 }
 
 }  // namespace vellumo::editor
