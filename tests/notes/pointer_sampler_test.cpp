@@ -217,7 +217,7 @@ TEST(PointerSampler, ATouchCountsOnlyOnTheTickThePointerArrives) {
       {"slide along the top edge into the corner",
        {{640, 100}, {640, 0}, {1279, 0}},
        {{1, {ev::kTopEdge, 0}}, {2, {ev::kTopRight, 0}}}},
-      {"rest in the corner, then push up only", {{50, 50}, {0, 0}, {0, 0}, {0, 0}}, {{1, {ev::kTopLeft, 0}}}},
+      {"rest in the corner", {{50, 50}, {0, 0}, {0, 0}, {0, 0}}, {{1, {ev::kTopLeft, 0}}}},
       {"100 px below the corner", {{100, 100}, {0, 100}, {0, 100}}, {}},
       {"the right edge is the last column", {{1200, 400}, {1278, 400}, {1279, 400}}, {{2, {ev::kRightEdge, 0}}}},
   };
@@ -232,8 +232,42 @@ TEST(PointerSampler, TouchesNameTheMonitorAndSharedEdgesLetThePointerThrough) {
             (Reports{{1, {ev::kLeftEdge, 0}}, {3, {ev::kTopRight, 1}}}));
 }
 
-TEST(PointerSampler, StrokesNeedSpeedLengthAndAMoveBack) {
-  const PointerEvent left{ev::kLeft, -1}, right{ev::kRight, -1}, up{ev::kUp, -1};
+TEST(PointerSampler, AStrokeIsFasterThan16AndLongerThan50Pixels) {
+  struct Direction {
+    int dx, dy, event;
+  };
+  const Direction directions[] = {{1, 0, ev::kRight}, {-1, 0, ev::kLeft}, {0, 1, ev::kDown}, {0, -1, ev::kUp}};
+  struct Case {
+    const char* what;
+    int speed, ticks;
+    int strokeAt;  // index in the leg; -1: no stroke
+  };
+  const Case cases[] = {
+      {"17 px a tick is fast: a stroke once 51 px from the mark", 17, 3, 2},
+      {"16 px a tick is not fast", 16, 6, -1},
+      {"50 px is not yet a stroke", 25, 2, -1},
+      {"75 px is", 25, 3, 2},
+  };
+  for (const Direction& d : directions) {
+    for (const Case& c : cases) {
+      // A fast move the other way first sets the mark the stroke is
+      // measured from.
+      std::vector<Point> samples;
+      Point at{640, 400};
+      for (int i = 0; i < 3; ++i) samples.push_back(at = {at.x - 30 * d.dx, at.y - 30 * d.dy});
+      for (int i = 0; i < c.ticks; ++i) samples.push_back(at = {at.x + c.speed * d.dx, at.y + c.speed * d.dy});
+      Reports strokes;
+      for (const Reported& r : Sampled(kSingle, samples, false))
+        if (r.index >= 3) strokes.push_back({r.index - 3, r.event});
+      const Reports expected =
+          c.strokeAt < 0 ? Reports{} : Reports{{c.strokeAt, PointerEvent{d.event, -1}}};
+      EXPECT_EQ(strokes, expected) << c.what << ", event " << d.event;
+    }
+  }
+}
+
+TEST(PointerSampler, StrokesNeedAMoveBackAndOneAxis) {
+  const PointerEvent left{ev::kLeft, -1}, right{ev::kRight, -1}, up{ev::kUp, -1}, down{ev::kDown, -1};
   struct Case {
     const char* what;
     std::vector<MonitorRect> monitors;
@@ -242,22 +276,14 @@ TEST(PointerSampler, StrokesNeedSpeedLengthAndAMoveBack) {
   };
   const std::vector<MonitorRect> sideBySide = {{0, 0, 1280, 800}, {1280, 0, 2560, 800}};
   const std::vector<MonitorRect> leftOfPrimary = {{-1920, 0, 0, 1080}, {0, 0, 1920, 1080}};
+  const std::vector<MonitorRect> stacked = {{0, 0, 1280, 800}, {0, 800, 1280, 1600}};
+  const std::vector<MonitorRect> above = {{0, -1080, 1920, 0}, {0, 0, 1920, 1080}};
   const Case cases[] = {
-      {"17 px a tick is fast; 51 px from the last fast move right is a stroke",
-       kSingle,
-       {{623, 400}, {606, 400}, {589, 400}},
-       {{2, left}}},
-      {"16 px a tick is not fast", kSingle, {{624, 400}, {608, 400}, {592, 400}, {576, 400}}, {}},
-      {"50 px is not yet a stroke; a pause does not break one",
-       kSingle,
-       {{615, 400}, {590, 400}, {590, 400}, {565, 400}},
-       {{3, left}}},
       {"a second stroke the same way needs a fast move back",
        kSingle,
        {{623, 400}, {606, 400}, {589, 400}, {560, 400}, {530, 400}, {560, 400}, {590, 400}, {560, 400}, {530, 400}},
        {{2, left}, {6, right}, {8, left}}},
       {"coming from the top-left, a move right is no stroke yet", kSingle, {{660, 400}, {680, 400}, {700, 400}}, {}},
-      {"up", kSingle, {{640, 383}, {640, 366}, {640, 349}}, {{2, up}}},
       {"diagonal: both at once are nothing", kSingle, {{623, 383}, {606, 366}, {589, 349}}, {}},
       {"sideways while drifting slowly up", kSingle, {{623, 390}, {606, 380}, {589, 370}}, {{2, left}}},
       {"a fast move onto the edge is a touch, not a stroke",
@@ -272,6 +298,14 @@ TEST(PointerSampler, StrokesNeedSpeedLengthAndAMoveBack) {
        leftOfPrimary,
        {{623, 400}, {606, 400}, {589, 400}, {500, 400}, {0, 400}, {-500, 400}, {-1000, 400}},
        {{2, left}}},
+      {"after a stroke down the mark is below every monitor",
+       stacked,
+       {{640, 383}, {640, 366}, {640, 349}, {640, 380}, {640, 411}, {640, 900}, {640, 1000}, {640, 1100}},
+       {{2, up}, {4, down}}},
+      {"after a stroke up the mark is at the top of every monitor",
+       above,
+       {{640, 383}, {640, 366}, {640, 349}, {640, 0}, {640, -500}, {640, -1000}},
+       {{2, up}}},
   };
   for (const Case& c : cases) EXPECT_EQ(Sampled(c.monitors, c.samples, false), c.events) << c.what;
 }
