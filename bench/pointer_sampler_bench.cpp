@@ -97,6 +97,25 @@ void BM_TriggerTick(benchmark::State& state) {
 }
 BENCHMARK(BM_TriggerTick)->Arg(1)->Arg(3)->ArgName("monitors");
 
+// The worst tick: an event every tick, so the recogniser walks its history
+// each time, all 15 pairs of it (up, left, up, left, 40 ms apart: the turns
+// alternate, so it is never a gesture and no quiet time cuts the walk short).
+void BM_RecogniserEveryTick(benchmark::State& state) {
+  const int events[] = {5, 7};
+  GestureRecogniser recogniser;
+  std::uint32_t now = 100000;
+  std::size_t i = 0;
+  std::int64_t triggers = 0;
+  for (auto _ : state) {
+    now += 40;
+    triggers += recogniser.Feed(events[i++ & 1], now) != 0;
+    benchmark::DoNotOptimize(triggers);
+  }
+  state.counters["triggers_per_1k_ticks"] =
+      1000.0 * static_cast<double>(triggers) / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_RecogniserEveryTick);
+
 }  // namespace
 
 BENCHMARK_MAIN();
