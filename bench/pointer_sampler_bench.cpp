@@ -70,10 +70,9 @@ std::vector<Point> Trace(int width, int height) {
 }
 
 void BM_TriggerTick(benchmark::State& state) {
-  const std::vector<MonitorRect> monitors = state.range(0) == 1
-                                                ? std::vector<MonitorRect>{{0, 0, 1280, 800}}
-                                                : std::vector<MonitorRect>{{0, 0, 1280, 800}, {1280, 0, 3200, 1080},
-                                                                           {-1024, 100, 0, 868}};
+  const std::vector<MonitorRect> monitors =
+      state.range(0) == 1 ? std::vector<MonitorRect>{{0, 0, 1280, 800}}
+                          : std::vector<MonitorRect>{{0, 0, 1280, 800}, {1280, 0, 3200, 1080}, {-1024, 100, 0, 868}};
   const auto trace = Trace(1280, 800);
   PointerSampler sampler;
   sampler.SetMonitors(monitors);

@@ -56,8 +56,8 @@ struct Counts {
     static constexpr struct {
       int event, code;
     } kTouchCodes[] = {
-        {ev::kLeftEdge, 8}, {ev::kRightEdge, 9},  {ev::kTopEdge, 6},     {ev::kBottomEdge, 11},
-        {ev::kTopLeft, 5},  {ev::kTopRight, 7},   {ev::kBottomLeft, 10}, {ev::kBottomRight, 12},
+        {ev::kLeftEdge, 8}, {ev::kRightEdge, 9}, {ev::kTopEdge, 6},     {ev::kBottomEdge, 11},
+        {ev::kTopLeft, 5},  {ev::kTopRight, 7},  {ev::kBottomLeft, 10}, {ev::kBottomRight, 12},
     };
     for (const auto& t : kTouchCodes) {
       const int needed = t.event >= ev::kLeftEdge ? T::kEdgeTouches : T::kCornerTouches;

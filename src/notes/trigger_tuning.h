@@ -15,10 +15,10 @@ inline constexpr int kLeftEdge = 13, kRightEdge = 14, kTopEdge = 15, kBottomEdge
 }  // namespace pointer_event
 
 struct TriggerTuning {
-  static constexpr int kCornerMargin = 160;  // an edge counts only farther than this from both of its ends
-  static constexpr int kFastMove = 16;       // pixels per tick along an axis
-  static constexpr int kStrokeLength = 50;   // from the last fast move the other way
-  static constexpr std::uint32_t kGestureGapMs = 400;  // between two events of one gesture
+  static constexpr int kCornerMargin = 160;             // an edge counts only farther than this from both of its ends
+  static constexpr int kFastMove = 16;                  // pixels per tick along an axis
+  static constexpr int kStrokeLength = 50;              // from the last fast move the other way
+  static constexpr std::uint32_t kGestureGapMs = 400;   // between two events of one gesture
   static constexpr std::uint32_t kGestureAgeMs = 1000;  // of any event of one gesture
   static constexpr std::uint32_t kQuietMs = 400;        // after a trigger
   static constexpr int kStrokes = 3;                    // up-down and left-right

@@ -42,9 +42,7 @@ TEST(GestureRecogniser, StrokesAndTurns) {
       {"a turn just before spoils a shake until its next leg",
        {{L, 0}, {D, 100}, {U, 200}, {D, 300}, {U, 400}},
        {0, 0, 0, 0, 1}},
-      {"clockwise: right, down, left, up, right",
-       {{R, 0}, {D, 120}, {L, 240}, {U, 360}, {R, 480}},
-       {0, 0, 0, 0, 3}},
+      {"clockwise: right, down, left, up, right", {{R, 0}, {D, 120}, {L, 240}, {U, 360}, {R, 480}}, {0, 0, 0, 0, 3}},
       {"clockwise from another start: down, left, up, right, down",
        {{D, 0}, {L, 120}, {U, 240}, {R, 360}, {D, 480}},
        {0, 0, 0, 0, 3}},
@@ -69,8 +67,8 @@ TEST(GestureRecogniser, TouchesTriggerAtOnce) {
   const struct {
     int event, code;
   } cases[] = {
-      {ev::kLeftEdge, 8}, {ev::kRightEdge, 9},  {ev::kTopEdge, 6},     {ev::kBottomEdge, 11},
-      {ev::kTopLeft, 5},  {ev::kTopRight, 7},   {ev::kBottomLeft, 10}, {ev::kBottomRight, 12},
+      {ev::kLeftEdge, 8}, {ev::kRightEdge, 9}, {ev::kTopEdge, 6},     {ev::kBottomEdge, 11},
+      {ev::kTopLeft, 5},  {ev::kTopRight, 7},  {ev::kBottomLeft, 10}, {ev::kBottomRight, 12},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(FeedAll({{c.event, 0}}), Codes{c.code}) << c.event;
@@ -146,11 +144,11 @@ TEST(PointerTriggerTraces, EdgesAndCorners) {
   EXPECT_EQ(Trace(100, 400).To(0, 400).Rest(20).codes(), Codes{8}) << "resting against the edge does nothing more";
   EXPECT_EQ(Trace(100, 400).To(0, 400).Rest(10).To(60, 400).Rest(10).To(0, 400).codes(), (Codes{8, 8}))
       << "leaving and touching again";
-  EXPECT_EQ(Trace(100, 400).To(0, 400).To(60, 400).To(0, 400).codes(), Codes{8})
-      << "touching again within 400 ms";
+  EXPECT_EQ(Trace(100, 400).To(0, 400).To(60, 400).To(0, 400).codes(), Codes{8}) << "touching again within 400 ms";
   EXPECT_EQ(Trace(100, 400).To(0, 400).Legs({{100, 0, 4}}).To(1279, 400).codes(), Codes{8})
       << "the right edge 200 ms after the left";
-  EXPECT_EQ(Trace(100, 400).To(0, 400).Rest(10).To(1200, 400).To(1279, 400).codes(), (Codes{8, 9}));
+  EXPECT_EQ(Trace(100, 400).To(0, 400).Rest(10).To(1200, 400).To(1279, 400).codes(), (Codes{8, 9}))
+      << "the right edge 480 ms after the left";
 
   struct Case {
     int fromX, fromY, toX, toY;
@@ -159,9 +157,8 @@ TEST(PointerTriggerTraces, EdgesAndCorners) {
   const Case cases[] = {
       {50, 100, 0, 100, {}},  // 100 px below the corner
       {50, 50, 0, 0, {5}},    // the corner pixel itself
-      {1200, 50, 1279, 0, {7}},  {50, 700, 0, 799, {10}},    {1200, 700, 1279, 799, {12}},
-      {640, 50, 640, 0, {6}},    {640, 700, 640, 799, {11}}, {1200, 400, 1279, 400, {9}},
-      {50, 161, 0, 161, {8}},    {50, 160, 0, 160, {}},
+      {1200, 50, 1279, 0, {7}},   {50, 700, 0, 799, {10}},     {1200, 700, 1279, 799, {12}}, {640, 50, 640, 0, {6}},
+      {640, 700, 640, 799, {11}}, {1200, 400, 1279, 400, {9}}, {50, 161, 0, 161, {8}},       {50, 160, 0, 160, {}},
   };
   for (const Case& c : cases)
     EXPECT_EQ(Trace(c.fromX, c.fromY).To(c.toX, c.toY).codes(), c.codes) << c.toX << "," << c.toY;

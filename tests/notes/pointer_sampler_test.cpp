@@ -208,9 +208,7 @@ TEST(PointerSampler, ATouchCountsOnlyOnTheTickThePointerArrives) {
       {"slide along the left edge: no sideways move",
        {{100, 400}, {0, 400}, {0, 450}, {0, 500}},
        {{1, {ev::kLeftEdge, 0}}}},
-      {"slide along the top edge",
-       {{640, 100}, {640, 0}, {700, 0}, {800, 0}},
-       {{1, {ev::kTopEdge, 0}}}},
+      {"slide along the top edge", {{640, 100}, {640, 0}, {700, 0}, {800, 0}}, {{1, {ev::kTopEdge, 0}}}},
       {"slide down the left edge into the corner",
        {{100, 400}, {0, 400}, {0, 700}, {0, 799}},
        {{1, {ev::kLeftEdge, 0}}, {3, {ev::kBottomLeft, 0}}}},
@@ -259,8 +257,7 @@ TEST(PointerSampler, AStrokeIsFasterThan16AndLongerThan50Pixels) {
       Reports strokes;
       for (const Reported& r : Sampled(kSingle, samples, false))
         if (r.index >= 3) strokes.push_back({r.index - 3, r.event});
-      const Reports expected =
-          c.strokeAt < 0 ? Reports{} : Reports{{c.strokeAt, PointerEvent{d.event, -1}}};
+      const Reports expected = c.strokeAt < 0 ? Reports{} : Reports{{c.strokeAt, PointerEvent{d.event, -1}}};
       EXPECT_EQ(strokes, expected) << c.what << ", event " << d.event;
     }
   }
