@@ -8,8 +8,8 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 cmake --preset native >/dev/null
-cmake --build --preset native -j2 --target pointer_triggers_bench >/dev/null
-build/native/bench/pointer_triggers_bench --benchmark_min_time=0.5 2>/dev/null | grep BM_
+cmake --build --preset native -j2 --target pointer_sampler_bench >/dev/null
+build/native/bench/pointer_sampler_bench --benchmark_min_time=0.5 2>/dev/null | grep BM_
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j2 --target vellumo post-command vellumo-db >/dev/null
 source "$root/scripts/measure-common.sh"
