@@ -60,13 +60,16 @@ TEST(RecoveryString, FormatAndDecodeRoundTrip) {
 }
 
 TEST(RecoveryString, DecodingRefusesNoCharacter) {
-  // Upper-case letters are no digits: 'A' is 65 - 48 = 17, so "AA" is
-  // (17 << 4 | 17) & 0xFF = 0x21; ':' (58) is above '9' and gives 58 - 87.
+  // Upper-case letters are no digits: 'A' (65) is above '9' and counts as
+  // 65 - 87 = -22, so "AA" is (-22 << 4 | -22) & 0xFF = 0xEA, not 0xAA;
+  // ' ' (32) is below it and counts as 32 - 48 = -16, and so does the lead
+  // byte 0xB1 of a Chinese character: -79 - 48 = -127.
   struct Case {
     std::string pair;
     std::uint8_t byte;
   };
-  const Case cases[] = {{"AA", 0x21}, {"0A", 0x11}, {"a:", 0xA0 | (0xFF & (58 - 87))}, {"g0", 0x00}, {"zz", 0x33}};
+  const Case cases[] = {{"AA", 0xEA}, {"0A", 0xEA}, {"a ", 0xF0}, {"g0", 0x00}, {"zz", 0x33},
+                        {"\xB1" "0", 0x10}};
   for (const Case& c : cases) {
     std::string digits = c.pair + kDigits.substr(2);
     EXPECT_FALSE(AreRecoveryDigits(digits)) << c.pair;
