@@ -115,7 +115,8 @@ void PasswordDialog::Refresh() {
 std::optional<protect::PasswordKey> PasswordDialog::Verify() {
   std::string password = AnsiText(IDC_PASSWORD_BOX);
   protect::WipeGuard wipePassword(password);
-  const protect::PasswordKey key = protect::DerivePasswordKeyFromAnsi(password);
+  protect::PasswordKey key = protect::DerivePasswordKeyFromAnsi(password);
+  protect::WipeGuard wipeKey(key);  // the caller's copy is made before this wipes
   if (app_.protection && app_.protection->UnlockWithPassword(key, protect::RecordCreation::kCreate) ==
                              protect::UnlockOutcome::kUnlocked)
     return key;
