@@ -31,6 +31,8 @@ class ItemEditor : public platform::DialogBase<ItemEditor> {
   std::uint32_t Item() const { return item_; }
   bool Modified() const { return modified_; }
   bool Prompting() const { return prompting_; }
+  // The content box holds a "<k>"/"<K>" text with a body, shown decrypted.
+  bool ShowsSecret() const;
   // At exit: unsaved changes are offered for saving first.  False when the
   // user chose to stay.
   bool AskToClose();
@@ -96,6 +98,10 @@ class EditorList {
   // editor is showing a question right now.
   bool CloseAllAsking();
   void CloseAll();
+  // After a lock no decrypted text may stay on screen: closes, without
+  // asking, every editor showing a "<k>"/"<K>" text, except one that is
+  // asking a question right now (its loop still runs on it).
+  void CloseShowingSecrets();
 
  private:
   void Prune();

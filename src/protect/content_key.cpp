@@ -108,6 +108,10 @@ bool RandomContentKey(ContentKey& out) noexcept {
 PasswordKey DerivePasswordKey(std::u16string_view password) {
   std::string ansi = platform::WideToAnsi(password);
   WipeGuard wipeAnsi(ansi);
+  return DerivePasswordKeyFromAnsi(ansi);
+}
+
+PasswordKey DerivePasswordKeyFromAnsi(std::string_view ansi) {
   std::array<std::uint8_t, kPasswordBlockBytes> block{};
   WipeGuard wipeBlock(block);
   // A password longer than 511 bytes is cut there, even inside a

@@ -49,6 +49,8 @@ inline constexpr std::size_t kMaxContentBytes = 0x20000;
 // zero-filled to 512 bytes and stretched; the key is the first 32 bytes.  No
 // password and the empty password give the same key.
 [[nodiscard]] PasswordKey DerivePasswordKey(std::u16string_view password);
+// The same from ANSI bytes already read; only the first 511 count.
+[[nodiscard]] PasswordKey DerivePasswordKeyFromAnsi(std::string_view ansiPassword);
 
 // Plain body bytes zero-padded to whole blocks and encrypted; empty when the
 // input is empty or the padded length would exceed kMaxContentBytes, since

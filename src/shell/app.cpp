@@ -7,6 +7,7 @@
 #include "resources/resource.h"
 #include "shell/main_window.h"
 #include "shell/management_dialog.h"
+#include "shell/password_dialog.h"
 #include "store/database_path.h"
 
 namespace vellumo::shell {
@@ -20,6 +21,8 @@ App::~App() {
   context.tooltip.Destroy();
   if (context.mainWindow) ::DestroyWindow(context.mainWindow);
 }
+
+HWND App::PasswordDialogHandle() const { return passwordDialog ? passwordDialog->hwnd : nullptr; }
 
 ModalScope::ModalScope(App& app) : app_(app) { ++app_.modalDepth; }
 
@@ -60,6 +63,7 @@ void LoadResources(App& app, HINSTANCE instance) {
 bool PreTranslate(App& app, MSG& message) {
   if (app.editors.PreTranslate(message)) return true;
   if (HWND dialog = app.ManagementDialogHandle(); dialog && ::IsDialogMessageW(dialog, &message)) return true;
+  if (HWND dialog = app.PasswordDialogHandle(); dialog && ::IsDialogMessageW(dialog, &message)) return true;
   if (HWND page = app.currentSettingsPage; page && ::IsWindow(page) && ::IsDialogMessageW(page, &message))
     return true;
   return app.accelerators && ::TranslateAcceleratorW(message.hwnd, app.accelerators, &message);

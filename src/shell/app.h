@@ -29,6 +29,7 @@ namespace vellumo::shell {
 
 class MainWindow;
 class ManagementDialog;
+class PasswordDialog;
 
 // Message boxes owned by the main window, for the store and the model.
 class MessageBoxes final : public UserMessages, public model::ModelNotifier {
@@ -59,6 +60,9 @@ class LaterSubsystems {
   virtual std::optional<int> SyncStatus(std::uint32_t /*note*/) { return std::nullopt; }
   // A server notice was being shown: clears that flag.
   virtual bool TakeServerNotice() { return false; }
+  // The server address record changed: the next connection uses it, with
+  // no restart.
+  virtual void ServerAddressChanged() {}
   virtual void StopSync() {}
 };
 
@@ -139,8 +143,11 @@ struct App {
   int modalDepth = 0;
   bool exitPending = false;
   HWND aboutDialog = nullptr;
+  // The modeless password dialog, made on first use; its window may be gone.
+  std::unique_ptr<PasswordDialog> passwordDialog;
 
   HWND MainWindowHandle() const { return context.mainWindow; }
+  HWND PasswordDialogHandle() const;
   HWND ManagementDialogHandle() const { return context.managementDialog; }
 };
 
@@ -176,6 +183,13 @@ void TraySetIcon(App& app, HICON icon);
 void ShowAboutDialog(App& app, HWND owner);
 void ShowBackupDirectoryDialog(App& app, HWND owner);
 void ShowHotkeyDialog(App& app, HWND owner);
+void ShowServerAddressDialog(App& app, HWND owner);
+// Opens the password dialog, or brings the open one to the front; owned by
+// `owner` when that is a window, else by the main window.
+void OpenPasswordDialog(App& app, HWND owner);
+// What a lock must not leave on screen: the windows of hidden notes and the
+// item editors that show a decrypted "<k>"/"<K>" text.
+void CloseWhatLockingHides(App& app);
 // Pop-up triggers (trigger_sampling.cpp): the monitors whose edges count,
 // and one pointer sample a tick.
 void RefreshTriggerMonitors(App& app);

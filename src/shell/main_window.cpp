@@ -142,8 +142,14 @@ void MainWindow::BrowseBackups() {
   ::ShellExecuteW(nullptr, nullptr, directory.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-bool MainWindow::OnCommand(WORD id) {
+bool MainWindow::OnCommand(WORD id, LPARAM lParam) {
   switch (id) {
+    case IDM_PASSWORD:
+      OpenPasswordDialog(app_, reinterpret_cast<HWND>(lParam));
+      return true;
+    case IDM_SERVER_ADDRESS:
+      ShowServerAddressDialog(app_, hwnd);
+      return true;
     case IDM_NEW_NOTE:
     case IDM_OPEN_NOTE:
     case IDM_DELETE_NOTE:
@@ -210,6 +216,7 @@ void MainWindow::OnDestroy() {
   notes::ProgramContext& context = app_.context;
   if (app_.database) app_.hotkeys.SetNoteHotkeys(hwnd, *app_.database, false);
   app_.editors.CloseAll();
+  if (HWND password = app_.PasswordDialogHandle()) ::DestroyWindow(password);
   notes::CloseAllNoteWindows(context);
   context.tooltip.Destroy();
   TrayRemove(app_);
@@ -259,7 +266,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (::GetForegroundWindow() != hwnd) ::SetForegroundWindow(hwnd);
       break;
     case WM_COMMAND:
-      if (OnCommand(LOWORD(wParam))) return 0;
+      if (OnCommand(LOWORD(wParam), lParam)) return 0;
       break;
     case WM_TIMER:
       return 0;

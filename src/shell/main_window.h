@@ -15,7 +15,8 @@ class MainWindow : public platform::WindowBase<MainWindow> {
 
   // ShellTick's work for one tick at `now`.
   void Tick(DWORD now);
-  bool OnCommand(WORD id);
+  // lParam: for the password command, the window to own the dialog, if any.
+  bool OnCommand(WORD id, LPARAM lParam = 0);
   // The pop-up options' check marks in the menu bar, from the context.
   void ShowPopupOptions();
 

@@ -5,6 +5,8 @@
 //   post-command text TITLE        prints, in UTF-8, the texts of the controls in
 //                                  the windows titled TITLE (a message box's text)
 //   post-command clipboard         prints the clipboard's text in UTF-8
+//   post-command settext TITLE ID TEXT  replaces the text of control ID in the
+//                                  window titled TITLE, as typing would
 //   post-command visible CLASS     whether a visible window of that class exists
 //   post-command memory CLASS      prints the private bytes of the process that
 //                                  owns a window whose class starts with CLASS
@@ -111,6 +113,13 @@ int PrintClipboard() {
   return result;
 }
 
+int SetControlText(const wchar_t* title, int id, const wchar_t* text) {
+  const HWND window = ::FindWindowW(nullptr, title);
+  const HWND control = window ? ::GetDlgItem(window, id) : nullptr;
+  if (!control) return 1;
+  return ::SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) ? 0 : 1;
+}
+
 }  // namespace
 
 // The Y key sits where Z does on a US keyboard when the layout is German:
@@ -131,6 +140,8 @@ int wmain(int argc, wchar_t** argv) {
     return w && ::IsWindowVisible(w) ? 0 : 1;
   }
   if (argc == 3 && std::wcscmp(argv[1], L"text") == 0) return PrintTexts(argv[2]);
+  if (argc == 5 && std::wcscmp(argv[1], L"settext") == 0)
+    return SetControlText(argv[2], static_cast<int>(std::wcstol(argv[3], nullptr, 10)), argv[4]);
   if (argc != 4) return 2;
   Search s{std::wcscmp(argv[1], L"class") == 0, argv[2], static_cast<WPARAM>(std::wcstoul(argv[3], nullptr, 10))};
   ::EnumWindows(&Visit, reinterpret_cast<LPARAM>(&s));

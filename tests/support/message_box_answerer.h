@@ -4,6 +4,7 @@
 // caption and text and presses the chosen button.
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,10 @@ namespace vellumo::testing {
 
 class MessageBoxAnswerer {
  public:
-  explicit MessageBoxAnswerer(int button = IDOK) {
-    answer_ = button;
+  explicit MessageBoxAnswerer(int button = IDOK) : MessageBoxAnswerer(std::vector<int>{button}) {}
+  // One answer a box, in order; the last answers every box after it.
+  explicit MessageBoxAnswerer(std::vector<int> buttons) {
+    answers_ = buttons.empty() ? std::vector<int>{IDOK} : std::move(buttons);
     seen_.clear();
     timer_ = ::SetTimer(nullptr, 0, 30, &Tick);
   }
@@ -22,7 +25,7 @@ class MessageBoxAnswerer {
 
   // "caption:text" of every box answered, in order.
   static const std::vector<std::wstring>& Seen() { return seen_; }
-  static void Answer(int button) { answer_ = button; }
+  static void Answer(int button) { answers_ = {button}; }
 
  private:
   static BOOL CALLBACK Visit(HWND window, LPARAM) {
@@ -37,7 +40,8 @@ class MessageBoxAnswerer {
     ::GetWindowTextW(window, caption, 128);
     ::GetWindowTextW(text, body, 512);
     seen_.push_back(std::wstring(caption) + L":" + body);
-    ::PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(answer_), 0);
+    const std::size_t next = std::min(seen_.size(), answers_.size()) - 1;
+    ::PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(answers_[next]), 0);
     return FALSE;
   }
   static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
@@ -45,7 +49,7 @@ class MessageBoxAnswerer {
   }
 
   UINT_PTR timer_ = 0;
-  static inline int answer_ = IDOK;
+  static inline std::vector<int> answers_{IDOK};
   static inline std::vector<std::wstring> seen_;
 };
 

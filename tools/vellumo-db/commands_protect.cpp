@@ -6,14 +6,13 @@
 #include "db_tool_internal.h"
 #include "protect/content_key.h"
 #include "protect/reencrypt.h"
+#include "protect/recovery_string.h"
 #include "protect/wipe_guard.h"
 #include "protect_support.h"
 
 namespace vellumo::dbtool {
 
 namespace {
-
-constexpr std::size_t kRecoveryDigits = 2 * sizeof(protect::ContentKey);
 
 int RunPasswordCheck(CommandContext& context, CommandArgs args) {
   std::string error;
@@ -53,7 +52,7 @@ int RunRecoveryString(CommandContext& context, CommandArgs args) {
   protect::ContentKey contentKey{};
   protect::WipeGuard wipeKey(contentKey);
   if (!unlock.Protection().RevealContentKey(contentKey)) return ReportError(context, "the content key is locked");
-  context.out << FormatHex(contentKey.data(), contentKey.size()) << '\n';
+  context.out << protect::FormatRecoveryString(contentKey) << '\n';
   return kExitOk;
 }
 
@@ -61,27 +60,20 @@ int RunRecoveryString(CommandContext& context, CommandArgs args) {
 // dialog decodes any text of 64 bytes, and a mistyped digit there would
 // silently install a wrong key.
 bool DecodeRecoveryString(std::string_view text, protect::ContentKey& key, std::string* error) {
-  if (text.size() != kRecoveryDigits) {
-    *error = "the recovery string must be " + std::to_string(kRecoveryDigits) +
+  if (text.size() != protect::kRecoveryDigits) {
+    *error = "the recovery string must be " + std::to_string(protect::kRecoveryDigits) +
              " lowercase hexadecimal digits, not " + std::to_string(text.size()) + " bytes; nothing was changed";
     return false;
   }
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) {
-      *error = "the recovery string has '" + std::string(1, c) + "' at position " + std::to_string(i + 1) +
-               "; only the digits 0-9 and a-f are allowed; nothing was changed";
-      return false;
-    }
+  if (!protect::AreRecoveryDigits(text)) {
+    const std::size_t at = text.find_first_not_of("0123456789abcdef");
+    *error = "the recovery string has '" + std::string(1, text[at]) + "' at position " + std::to_string(at + 1) +
+             "; only the digits 0-9 and a-f are allowed; nothing was changed";
+    return false;
   }
-  auto value = [](char c) { return c > '9' ? c - 'a' + 10 : c - '0'; };
-  for (std::size_t i = 0; i < key.size(); ++i)
-    key[i] = static_cast<std::uint8_t>((value(text[2 * i]) << 4) | value(text[2 * i + 1]));
+  protect::DecodeRecoveryDigits(text, key);
   return true;
 }
-
-constexpr std::string_view kClearWord = "clear";
-constexpr std::string_view kNewWord = "new";
 
 // "clear": a forced reset.  A new random content key under the empty
 // password; what was encrypted before stays unreadable until its recovery
@@ -112,7 +104,7 @@ int RunRecoverNew(CommandContext& context, std::string_view keyText, const std::
   if (!unlock.Unlock(*passwordKey, true, &error)) return ReportError(context, error + "; nothing was changed");
   if (keyText.empty() && !protect::RandomContentKey(newKey))
     return ReportError(context, "the system's random generator failed; nothing was changed");
-  const std::string newRecovery = FormatHex(newKey.data(), newKey.size());
+  const std::string newRecovery = protect::FormatRecoveryString(newKey);
   const protect::ReplaceKeyResult result = protect::ReplaceContentKey(*context.db, unlock.Protection(), newKey);
   if (!result.replaced) {
     // The bodies already moved to the new key: without it they are lost.
@@ -133,18 +125,22 @@ int RunRecover(CommandContext& context, CommandArgs allArgs) {
   if (args->size() != 1) return ReportError(context, "usage: vellumo-db recover clear|new[STRING]|STRING [--password PW]");
   const std::string& text = (*args)[0];
 
-  if (text.starts_with(kNewWord)) {
-    const std::string_view keyText = std::string_view(text).substr(kNewWord.size());
-    if (!keyText.empty() && keyText.size() != kRecoveryDigits)
+  const protect::RecoveryRequest request = protect::ClassifyRecoveryText(text);
+  switch (request) {
+    case protect::RecoveryRequest::kNewWrongLength:
       return ReportError(context, "'new' followed by a recovery string is " +
-                                      std::to_string(kNewWord.size() + kRecoveryDigits) + " bytes, not " +
-                                      std::to_string(text.size()) + "; nothing was changed");
-    if (!password) return ReportError(context, "recover new needs --password PW (\"\" for the empty password)");
-    return RunRecoverNew(context, keyText, *password);
+                                      std::to_string(protect::kRecoveryNewWord.size() + protect::kRecoveryDigits) +
+                                      " bytes, not " + std::to_string(text.size()) + "; nothing was changed");
+    case protect::RecoveryRequest::kNewRandom:
+    case protect::RecoveryRequest::kNewGiven:
+      if (!password) return ReportError(context, "recover new needs --password PW (\"\" for the empty password)");
+      return RunRecoverNew(context, protect::RecoveryDigitsOf(text), *password);
+    default:
+      break;
   }
   if (password)
     return ReportError(context, "only 'recover new' takes --password: the other recoveries leave the empty password");
-  if (text == kClearWord) return RunRecoverClear(context);
+  if (request == protect::RecoveryRequest::kClear) return RunRecoverClear(context);
 
   protect::ContentKey contentKey{};
   protect::WipeGuard wipeKey(contentKey);
