@@ -5,10 +5,13 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <string>
 
+#include "editor/editor_commands.h"
+#include "editor/message.h"
 #include "notes/program_context.h"
 #include "platform/window_base.h"
 #include "platform/win_handles.h"
@@ -49,7 +52,7 @@ class ItemEditor : public platform::DialogBase<ItemEditor> {
   void NewItem(bool copy);
   // Asks to save unsaved changes; false when the user cancelled or the save
   // failed, so the caller stays.
-  bool SaveOrDiscard(const wchar_t* caption);
+  bool SaveOrDiscard(LeaveReason reason);
   void Close();
   void SetModified(bool modified);
   void SetCaption(std::u16string_view title);
@@ -65,8 +68,11 @@ class ItemEditor : public platform::DialogBase<ItemEditor> {
   HWND Control(int id) const { return ::GetDlgItem(hwnd, id); }
   std::u16string Text(int id, std::size_t limit) const;
   void SetText(int id, std::u16string_view text);
-  int Ask(const wchar_t* text, const wchar_t* caption, UINT type);
-  void Tell(const wchar_t* text, const wchar_t* caption) { (void)Ask(text, caption, MB_OK); }
+  int Ask(const Message& message, UINT type);
+  void Tell(const Message& message) { (void)Ask(message, MB_OK); }
+  std::u16string NoteName() const;
+  // The model's neighbour of an item id in this note, for the arrows.
+  std::function<std::uint32_t(std::uint32_t, int)> AdjacentInNote() const;
   bool IsSecret(std::u16string_view content) const;
 
   notes::ProgramContext& context_;

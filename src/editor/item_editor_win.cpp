@@ -4,8 +4,12 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
+#include <vector>
 
+#include "editor/editor_commands.h"
+#include "editor/editor_reuse.h"
 #include "editor/icon_dialog.h"
 #include "editor/insert_commands.h"
 #include "editor/item_search.h"
@@ -25,17 +29,10 @@ namespace vellumo::editor {
 namespace {
 
 constexpr std::size_t kContentBoxLimit = 131072;
-constexpr std::size_t kSearchLimit = 30;
-constexpr std::size_t kCaptionTitleChars = 32;
-constexpr std::size_t kCaptionNoteChars = 80;
 constexpr UINT_PTR kContentSubclass = 1;
 
 std::wstring Wide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
 std::u16string Narrow(std::wstring_view text) { return std::u16string(text.begin(), text.end()); }
-std::u16string Decimal(std::uint32_t n) {
-  const std::wstring w = std::to_wstring(n);
-  return Narrow(w);
-}
 
 // Ctrl+A selects everything and Ctrl+S saves, as in any editor; Escape
 // closes the editor from the content box as from anywhere else in it.
@@ -76,11 +73,11 @@ bool ItemEditor::Create(std::uint32_t note, std::uint32_t item) {
                  reinterpret_cast<LPARAM>(::LoadIconW(context_.Instance(), MAKEINTRESOURCEW(IDI_VELLUMO))));
   // The management window's filter text is what the user was looking for.
   if (context_.managementDialog) {
-    wchar_t filter[kSearchLimit + 1] = {};
-    ::GetDlgItemTextW(context_.managementDialog, IDC_FILTER, filter, kSearchLimit + 1);
+    wchar_t filter[kSearchTextUnits + 1] = {};
+    ::GetDlgItemTextW(context_.managementDialog, IDC_FILTER, filter, kSearchTextUnits + 1);
     if (filter[0]) {
       ::SetDlgItemTextW(hwnd, IDC_EDITOR_SEARCH, filter);
-      searchText_ = LowerForSearch(Narrow(filter));
+      searchText_ = SearchTextFromBox(Narrow(filter));
     }
   }
   ::ShowWindow(hwnd, SW_SHOWNA);
@@ -96,11 +93,21 @@ std::u16string ItemEditor::Text(int id, std::size_t limit) const {
 
 void ItemEditor::SetText(int id, std::u16string_view text) { ::SetDlgItemTextW(hwnd, id, Wide(text).c_str()); }
 
-int ItemEditor::Ask(const wchar_t* text, const wchar_t* caption, UINT type) {
+int ItemEditor::Ask(const Message& message, UINT type) {
   prompting_ = true;
-  const int answer = ::MessageBoxW(hwnd, text, caption, type);
+  const int answer = ::MessageBoxW(hwnd, Wide(message.text).c_str(), Wide(message.caption).c_str(), type);
   prompting_ = false;
   return answer;
+}
+
+std::function<std::uint32_t(std::uint32_t, int)> ItemEditor::AdjacentInNote() const {
+  return [this](std::uint32_t id, int step) {
+    return context_.database ? model::AdjacentItemId(*context_.database, note_, id, step) : 0u;
+  };
+}
+
+std::u16string ItemEditor::NoteName() const {
+  return context_.database ? model::GetNoteName(*context_.database, note_) : std::u16string();
 }
 
 bool ItemEditor::IsSecret(std::u16string_view content) const { return IsSecretContent(content); }
@@ -109,8 +116,8 @@ void ItemEditor::OnInit() {
   ::SetWindowLongPtrW(hwnd, GWL_EXSTYLE, ::GetWindowLongPtrW(hwnd, GWL_EXSTYLE) | WS_EX_NOACTIVATE);
   ::PostMessageW(hwnd, WM_EDITOR_SWITCH, item_, 0);
   ::SetWindowSubclass(Control(IDC_EDITOR_CONTENT), &ContentKeys, kContentSubclass, 0);
-  ::SendDlgItemMessageW(hwnd, IDC_EDITOR_SEARCH, EM_LIMITTEXT, kSearchLimit, 0);
-  ::SendDlgItemMessageW(hwnd, IDC_EDITOR_TITLE, EM_LIMITTEXT, kTitleLimit + 2, 0);
+  ::SendDlgItemMessageW(hwnd, IDC_EDITOR_SEARCH, EM_LIMITTEXT, kSearchTextUnits, 0);
+  ::SendDlgItemMessageW(hwnd, IDC_EDITOR_TITLE, EM_LIMITTEXT, kTitleReadUnits, 0);
   for (const int box : {IDC_EDITOR_CONTENT, IDC_EDITOR_CONTENT_WRAPPED})
     ::SendDlgItemMessageW(hwnd, box, EM_LIMITTEXT, kContentBoxLimit, 0);
   Layout();
@@ -119,30 +126,18 @@ void ItemEditor::OnInit() {
 void ItemEditor::SetModified(bool modified) {
   modified_ = modified;
   if (modified) changedSinceLoad_ = true;
-  ::EnableWindow(Control(IDC_EDITOR_SAVE), modified);
-  ::EnableWindow(Control(IDC_EDITOR_EXECUTE), !modified);
+  const EditorButtons buttons = ButtonsFor(modified);
+  ::EnableWindow(Control(IDC_EDITOR_SAVE), buttons.save);
+  ::EnableWindow(Control(IDC_EDITOR_EXECUTE), buttons.execute);
 }
 
 void ItemEditor::SetCaption(std::u16string_view title) {
-  std::u16string name = context_.database ? model::GetNoteName(*context_.database, note_) : std::u16string();
-  if (name.size() > kCaptionNoteChars) name.resize(kCaptionNoteChars);
-  std::u16string caption = Decimal(note_) + u".";
-  if (item_ == 0) {
-    caption += u"新建 - ";
-  } else {
-    caption += Decimal(item_) + u" " + std::u16string(title.substr(0, kCaptionTitleChars)) + u" - ";
-  }
-  ::SetWindowTextW(hwnd, Wide(caption + name).c_str());
+  ::SetWindowTextW(hwnd, Wide(EditorCaption(note_, item_, title, NoteName())).c_str());
 }
 
 void ItemEditor::Switch(std::uint32_t item, std::uint32_t note) {
   if (iconDialog_) ::EndDialog(iconDialog_, 0);
-  if (modified_) {
-    const int answer = Ask(L"当前有修改，是否保存？", L"准备切换", MB_YESNOCANCEL | MB_ICONQUESTION);
-    if (answer == IDCANCEL) return;
-    if (answer == IDYES && !SaveItem()) return;
-    if (answer == IDYES) notes::NotifyNoteChanged(context_, note_);
-  }
+  if (!SaveOrDiscard(LeaveReason::Switch)) return;
   item_ = item;
   if (note != 0) note_ = note;
   LoadItem();
@@ -184,67 +179,53 @@ void ItemEditor::LoadItem() {
 
 bool ItemEditor::SaveItem() {
   if (!context_.database || !context_.items) return false;
-  const std::u16string title = Text(IDC_EDITOR_TITLE, kTitleLimit + 2);
-  switch (CheckTitle(title)) {
-    case TitleCheck::TooLong:
-      Tell(kTitleTooLongText, L"错误");
+  const std::u16string title = Text(IDC_EDITOR_TITLE, kTitleReadUnits);
+  std::u16string content = Text(IDC_EDITOR_CONTENT, kContentBoxLimit);
+  const bool unlocked = context_.protection && context_.protection->IsUnlocked();
+  const SavePlan plan = PlanSave(title, content, unlocked);
+  switch (plan.outcome) {
+    case SaveOutcome::TitleTooLong:
+      Tell(*plan.message);
       return false;
-    case TitleCheck::Empty:
-      Tell(kTitleEmptyText, L"错误");
+    case SaveOutcome::TitleEmpty:
+      Tell(*plan.message);
       ::SetFocus(Control(IDC_EDITOR_TITLE));
       return false;
-    case TitleCheck::Ok:
-      break;
-  }
-  std::u16string content = Text(IDC_EDITOR_CONTENT, kContentBoxLimit);
-  std::u16string stored = content;
-  if (IsSecret(content)) {
-    if (!context_.protection || !context_.protection->IsUnlocked()) {
+    case SaveOutcome::NeedsPassword:
       if (context_.mainWindow)
         ::PostMessageW(context_.mainWindow, WM_COMMAND, IDM_PASSWORD, reinterpret_cast<LPARAM>(hwnd));
       return false;
-    }
-    stored = content.substr(0, 3) + context_.protection->EncryptBody(content.substr(3));
-  }
-  if (NeedsCut(stored.size())) {
-    if (Ask(L"内容长度已超出 30KB，超出部分会被截除，是否继续？", L"注意", MB_ICONWARNING | MB_OKCANCEL) != IDOK)
-      return false;
-    if (IsSecret(content)) {
-      // Cut cipher text could never be decrypted again: the plain text is
-      // cut until its encrypted form fits.
-      std::size_t keep = content.size();
-      while (stored.size() > kContentLimit && keep > 4) {
-        keep -= std::max<std::size_t>((stored.size() - kContentLimit) / 2, 1);
-        stored = content.substr(0, 3) + context_.protection->EncryptBody(content.substr(3, keep - 3));
-      }
-      content.resize(keep);
-    } else {
-      stored.resize(kContentLimit);
-      content = stored;
-    }
-    loading_ = true;
-    SetText(IDC_EDITOR_CONTENT, content);
-    loading_ = false;
-  } else if (const std::optional<std::u16string> name = NewNoteName(title, stored)) {
-    const std::uint32_t created = model::CreateNote(*context_.database, *name);
-    if (created != 0) {
-      stored = OpenNoteContent(created);
-      if (context_.managementDialog) ::PostMessageW(context_.managementDialog, WM_MGMT_SELECT_NOTE, created, 0);
+    case SaveOutcome::AskCut:
+      if (Ask(*plan.message, MB_ICONWARNING | MB_OKCANCEL) != IDOK) return false;
+      content.resize(plan.keepUnits);
       loading_ = true;
-      SetText(IDC_EDITOR_CONTENT, stored);
+      SetText(IDC_EDITOR_CONTENT, content);
       loading_ = false;
-    }
+      break;
+    case SaveOutcome::MakeNote:
+      if (const std::uint32_t created = model::CreateNote(*context_.database, plan.noteName); created != 0) {
+        content = OpenNoteContent(created);
+        if (context_.managementDialog) ::PostMessageW(context_.managementDialog, WM_MGMT_SELECT_NOTE, created, 0);
+        loading_ = true;
+        SetText(IDC_EDITOR_CONTENT, content);
+        loading_ = false;
+      }
+      break;
+    case SaveOutcome::Store:
+      break;
   }
+  std::u16string stored =
+      plan.encrypt ? content.substr(0, 3) + context_.protection->EncryptBody(content.substr(3)) : content;
   std::fill(content.begin(), content.end(), u'\0');
   if (item_ == 0) {
     const std::uint32_t created = context_.items->CreateItem(note_, title, stored, true);
     if (created == 0) {
-      Tell(L"保存失败，数据被拒绝写入。", L"错误");
+      Tell(SaveFailedMessage(true));
       return false;
     }
     item_ = created;
   } else if (context_.items->UpdateItem(note_, item_, title, stored) != 0) {
-    Tell(L"保存失败，项目可能已被删除。", L"错误");
+    Tell(SaveFailedMessage(false));
     return false;
   }
   SetCaption(title);
@@ -256,15 +237,7 @@ bool ItemEditor::SaveItem() {
 }
 
 void ItemEditor::NewItem(bool copy) {
-  std::u16string name = context_.database ? model::GetNoteName(*context_.database, note_) : std::u16string();
-  if (name.size() > kCaptionNoteChars) name.resize(kCaptionNoteChars);
-  std::u16string caption = Decimal(note_) + u".";
-  if (copy && item_ != 0) {
-    caption += Decimal(item_) + u" <的副本> - ";
-  } else {
-    caption += copy ? u"新建副本 - " : u"新建 - ";
-  }
-  ::SetWindowTextW(hwnd, Wide(caption + name).c_str());
+  ::SetWindowTextW(hwnd, Wide(NewItemCaption(note_, item_, copy, NoteName())).c_str());
   item_ = 0;
   if (!copy) {
     loading_ = true;
@@ -272,28 +245,32 @@ void ItemEditor::NewItem(bool copy) {
     SetText(IDC_EDITOR_CONTENT, u"");
     loading_ = false;
   }
-  const bool empty = ::GetWindowTextLengthW(Control(IDC_EDITOR_TITLE)) == 0 &&
-                     ::GetWindowTextLengthW(Control(IDC_EDITOR_CONTENT)) == 0;
-  SetModified(copy && !empty);
+  SetModified(ModifiedAfterNewItem(copy, ::GetWindowTextLengthW(Control(IDC_EDITOR_TITLE)) == 0,
+                                   ::GetWindowTextLengthW(Control(IDC_EDITOR_CONTENT)) == 0));
   ::SetFocus(Control(IDC_EDITOR_TITLE));
   RedrawPreview();
 }
 
-bool ItemEditor::SaveOrDiscard(const wchar_t* caption) {
+bool ItemEditor::SaveOrDiscard(LeaveReason reason) {
   if (!modified_) return true;
-  const int answer = Ask(L"当前有修改，是否保存？", caption, MB_YESNOCANCEL | MB_ICONQUESTION);
-  if (answer == IDCANCEL) return false;
-  if (answer == IDYES) {
-    if (!SaveItem()) return false;
-    notes::NotifyNoteChanged(context_, note_);
+  const int answer = Ask(UnsavedQuestion(reason), MB_YESNOCANCEL | MB_ICONQUESTION);
+  switch (AfterUnsavedAnswer(answer == IDYES ? Answer::Yes : answer == IDNO ? Answer::No : Answer::Cancel)) {
+    case LeaveStep::Stay:
+      return false;
+    case LeaveStep::SaveThenGo:
+      if (!SaveItem()) return false;
+      notes::NotifyNoteChanged(context_, note_);
+      return true;
+    case LeaveStep::Go:
+      return true;
   }
-  return true;
+  return false;
 }
 
 bool ItemEditor::AskToClose() {
   if (prompting_) return false;
   if (modified_) ::SetForegroundWindow(hwnd);
-  if (!SaveOrDiscard(L"关闭")) return false;
+  if (!SaveOrDiscard(LeaveReason::Close)) return false;
   Close();
   return true;
 }
@@ -352,15 +329,15 @@ void ItemEditor::Layout() {
 void ItemEditor::SwapContentBoxes() {
   const HWND shown = Control(IDC_EDITOR_CONTENT);
   const HWND hidden = Control(IDC_EDITOR_CONTENT_WRAPPED);
-  std::u16string text = Text(IDC_EDITOR_CONTENT, kContentLimit + 2);
-  if (text.size() > kContentLimit) {
-    if (Ask(L"文本内容已超过最大限制（30KB），是否截断并丢弃多余长度？", L"提示", MB_ICONWARNING | MB_OKCANCEL) !=
-        IDOK) {
+  std::u16string text = Text(IDC_EDITOR_CONTENT, kWrapReadUnits);
+  const WrapPlan plan = PlanWrapSwap(text);
+  if (plan.question) {
+    if (Ask(*plan.question, MB_ICONWARNING | MB_OKCANCEL) != IDOK) {
       ::CheckDlgButton(hwnd, IDC_EDITOR_WRAP,
                        ::IsDlgButtonChecked(hwnd, IDC_EDITOR_WRAP) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
       return;
     }
-    text.resize(kContentLimit);
+    text.resize(plan.keepUnits);
   }
   DWORD start = 0, end = 0;
   ::SendMessageW(shown, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
@@ -380,9 +357,9 @@ void ItemEditor::SwapContentBoxes() {
 }
 
 void ItemEditor::OnSearchChanged() {
-  const std::u16string text = LowerForSearch(Text(IDC_EDITOR_SEARCH, kSearchLimit));
-  if (text != searchText_) {
-    searchText_ = text;
+  const std::u16string box = Text(IDC_EDITOR_SEARCH, kSearchTextUnits);
+  if (OnSearchBoxChange(searchText_, box) == SearchBoxStep::StoreText) {
+    searchText_ = SearchTextFromBox(box);
   } else {
     FindInCurrent();
   }
@@ -393,9 +370,9 @@ void ItemEditor::FindInCurrent() {
   const HWND box = Control(IDC_EDITOR_CONTENT);
   DWORD start = 0, end = 0;
   ::SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-  const std::optional<TextMatch> match = FindInText(Text(IDC_EDITOR_CONTENT, 30752), searchText_, end);
+  const std::optional<TextMatch> match = FindInText(Text(IDC_EDITOR_CONTENT, kCurrentSearchUnits), searchText_, end);
   if (!match) {
-    Tell(L"没有找到！", L"查找当前内容");
+    Tell(kNotFoundInCurrent);
     return;
   }
   ::SendMessageW(box, EM_SETSEL, match->start, match->end);
@@ -405,28 +382,20 @@ void ItemEditor::FindInCurrent() {
 void ItemEditor::FindNext(bool byTitle) {
   if (searchText_.empty() || !context_.database) return;
   Ku& db = *context_.database;
-  const wchar_t* caption = byTitle ? L"查找标题" : L"查找非加密内容";
   const std::uint32_t note = note_;
   const ItemSearch found = FindNextItem(
       item_, searchText_, !byTitle, [&](std::uint32_t id) { return model::AdjacentItemId(db, note, id, +1); },
       [&](std::uint32_t id) {
         return byTitle ? model::GetItemTitle(db, note, id) : model::GetItemContent(db, note, id);
       });
-  switch (found.result) {
-    case ItemSearchResult::NotFound:
-      Tell(L"此便利贴中没有找到！", caption);
-      break;
-    case ItemSearchResult::OnlyCurrent:
-      Tell(L"只找到当前一项！", caption);
-      break;
-    case ItemSearchResult::Found:
-      if (byTitle) {
-        ::PostMessageW(hwnd, WM_EDITOR_SWITCH, found.item, 0);
-      } else {
-        Switch(found.item, 0);
-        if (item_ == found.item) FindInCurrent();
-      }
-      break;
+  if (const std::optional<Message> message =
+          ItemSearchMessage(found.result, byTitle ? SearchField::Title : SearchField::Content)) {
+    Tell(*message);
+  } else if (byTitle) {
+    ::PostMessageW(hwnd, WM_EDITOR_SWITCH, found.item, 0);
+  } else {
+    Switch(found.item, 0);
+    if (item_ == found.item) FindInCurrent();
   }
 }
 
@@ -471,7 +440,7 @@ void ItemEditor::OnCommand(int id, int code, HWND control) {
     case IDC_EDITOR_CANCEL:
     case IDM_EDITOR_CLOSE:
     case IDCANCEL:
-      if (prompting_ || !SaveOrDiscard(L"关闭")) return;
+      if (prompting_ || !SaveOrDiscard(LeaveReason::Close)) return;
       if (id == IDC_EDITOR_NEW || id == IDC_EDITOR_COPY) {
         NewItem(id == IDC_EDITOR_COPY);
         ::SetFocus(Control(IDC_EDITOR_TITLE));
@@ -480,10 +449,18 @@ void ItemEditor::OnCommand(int id, int code, HWND control) {
       }
       return;
     case IDC_EDITOR_DELETE: {
-      if (item_ == 0 || !context_.items || !context_.database) return;
-      if ((::GetKeyState(VK_SHIFT) & 0x8000) == 0 && Ask(L"是否确定删除？", L"删除", MB_OKCANCEL) != IDOK) return;
-      const std::uint32_t next = model::AdjacentItemId(*context_.database, note_, item_, +1);
-      if (context_.items->DeleteItem(note_, item_, true) != 0) Tell(L"删除失败，项目不存在。", L"错误");
+      if (!context_.items || !context_.database) return;
+      switch (PlanDelete(item_, (::GetKeyState(VK_SHIFT) & 0x8000) != 0)) {
+        case DeleteStep::Nothing:
+          return;
+        case DeleteStep::Ask:
+          if (Ask(kDeleteQuestion, MB_OKCANCEL) != IDOK) return;
+          break;
+        case DeleteStep::DeleteNow:
+          break;
+      }
+      const std::uint32_t next = StepTarget(item_, +1, AdjacentInNote());
+      if (context_.items->DeleteItem(note_, item_, true) != 0) Tell(kDeleteFailed);
       SetModified(false);
       notes::NotifyNoteChanged(context_, note_);
       Switch(next, 0);
@@ -492,8 +469,7 @@ void ItemEditor::OnCommand(int id, int code, HWND control) {
     case IDC_EDITOR_PREVIOUS:
     case IDC_EDITOR_NEXT:
       if (context_.database)
-        ::PostMessageW(hwnd, WM_EDITOR_SWITCH,
-                       model::AdjacentItemId(*context_.database, note_, item_, id == IDC_EDITOR_NEXT ? 1 : -1), 0);
+        ::PostMessageW(hwnd, WM_EDITOR_SWITCH, StepTarget(item_, id == IDC_EDITOR_NEXT ? 1 : -1, AdjacentInNote()), 0);
       return;
     case IDC_EDITOR_EXECUTE:
       if (context_.commands && item_ != 0) context_.commands->ExecuteItem(note_, item_);
@@ -579,34 +555,29 @@ void EditorList::Prune() {
 
 void EditorList::Open(notes::ProgramContext& context, HMENU insertMenu, std::uint32_t note, std::uint32_t item,
                       bool newEditor) {
-  if (context.database && item != 0) {
-    const std::u16string content = model::GetItemContent(*context.database, note, item);
-    if (content.size() >= 3 && protect::HasSecretTag(content) &&
-        !(context.protection && context.protection->IsUnlocked())) {
-      if (context.mainWindow) ::PostMessageW(context.mainWindow, WM_COMMAND, IDM_PASSWORD, 0);
-      return;
-    }
+  if (context.database && item != 0 &&
+      OpenNeedsPassword(model::GetItemContent(*context.database, note, item),
+                        context.protection && context.protection->IsUnlocked())) {
+    if (context.mainWindow) ::PostMessageW(context.mainWindow, WM_COMMAND, IDM_PASSWORD, 0);
+    return;
   }
   Prune();
+  std::vector<EditorView> views;
+  for (const auto& editor : editors_)
+    views.push_back({editor->IsOpen(), editor->Note(), editor->Item(), editor->ChangedSinceLoad()});
+  const EditorChoice choice = ChooseEditor(views, note, item, newEditor);
   ItemEditor* chosen = nullptr;
-  if (!newEditor) {
-    for (const auto& editor : editors_) {
-      if (!editor->Shows(note, item) && editor->ChangedSinceLoad()) continue;
-      chosen = editor.get();
-      if (!chosen->Shows(note, item)) ::PostMessageW(chosen->hwnd, WM_EDITOR_SWITCH, item, note);
-      break;
-    }
-  }
-  if (chosen) {
-    // The editor in use goes to the front: it is the first one reused next.
-    auto at = std::find_if(editors_.begin(), editors_.end(), [chosen](const auto& e) { return e.get() == chosen; });
-    editors_.splice(editors_.begin(), editors_, at);
-  }
-  if (!chosen) {
+  if (choice.kind == EditorChoiceKind::New) {
     auto editor = std::make_unique<ItemEditor>(context, insertMenu);
     if (!editor->Create(note, item)) return;
     chosen = editor.get();
     editors_.push_front(std::move(editor));
+  } else {
+    // The editor in use goes to the front: it is the first one reused next.
+    auto at = std::next(editors_.begin(), static_cast<std::ptrdiff_t>(choice.index));
+    chosen = at->get();
+    if (choice.kind == EditorChoiceKind::Switch) ::PostMessageW(chosen->hwnd, WM_EDITOR_SWITCH, item, note);
+    editors_.splice(editors_.begin(), editors_, at);
   }
   ::SetForegroundWindow(chosen->hwnd);
 }
