@@ -42,8 +42,14 @@ BOOL CALLBACK Visit(HWND window, LPARAM context) {
 }
 
 BOOL CALLBACK PrintChildText(HWND child, LPARAM) {
+  // WM_GETTEXT, not GetWindowText: across processes the latter gives an
+  // edit box's creation text, not what it holds now.
   wchar_t text[1024] = {};
-  const int length = ::GetWindowTextW(child, text, 1024);
+  DWORD_PTR copied = 0;
+  if (!::SendMessageTimeoutW(child, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+                             &copied))
+    return TRUE;
+  const int length = static_cast<int>(copied);
   if (length <= 0) return TRUE;
   char utf8[4096];
   const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text, length, utf8, sizeof utf8 - 1, nullptr, nullptr);
