@@ -126,8 +126,8 @@ PGresult* Exec(pg_conn* conn, const char* sql, Params& p) {
 }  // namespace
 
 PgStore::PgStore(std::string url) : url_(std::move(url)), conn_(Connect()) {
-  Params none;
-  Result r(Exec(conn_.get(),
+  // Several statements: the simple query protocol, without parameters.
+  Result r(PQexec(conn_.get(),
                 "SET client_min_messages = warning;"
                 "CREATE TABLE IF NOT EXISTS accounts ("
                 " id BIGSERIAL PRIMARY KEY,"
@@ -143,8 +143,10 @@ PgStore::PgStore(std::string url) : url_(std::move(url)), conn_(Connect()) {
                 " account BIGINT NOT NULL REFERENCES accounts(id),"
                 " hash BYTEA NOT NULL,"
                 " deleted BIGINT NOT NULL,"
-                " PRIMARY KEY (account, hash));",
-                none));
+                " PRIMARY KEY (account, hash));"));
+  if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) {
+    throw StoreFailure(std::string("postgres: ") + PQerrorMessage(conn_.get()));
+  }
 }
 
 PgStore::~PgStore() = default;

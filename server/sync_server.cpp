@@ -95,10 +95,11 @@ class SyncServer::Impl::Connection : public Peer, public std::enable_shared_from
     asio::error_code ec;
     socket_.set_option(tcp::no_delay(true), ec);
     started_ = lastRead_ = lastWrite_ = Clock::now();
-    auto self = shared_from_this();
-    asio::co_spawn(socket_.get_executor(), Reader(), asio::detached);
-    asio::co_spawn(socket_.get_executor(), Writer(), asio::detached);
-    asio::co_spawn(socket_.get_executor(), Watchdog(), asio::detached);
+    // Each coroutine owns a reference from its creation on (a parameter, not
+    // a local: the body only runs once the strand gets to it).
+    asio::co_spawn(socket_.get_executor(), Reader(shared_from_this()), asio::detached);
+    asio::co_spawn(socket_.get_executor(), Writer(shared_from_this()), asio::detached);
+    asio::co_spawn(socket_.get_executor(), Watchdog(shared_from_this()), asio::detached);
   }
 
   void Deliver(sync::Frame frame) override {
@@ -138,8 +139,7 @@ class SyncServer::Impl::Connection : public Peer, public std::enable_shared_from
     server_.services_.hub.LeaveAll(this);
   }
 
-  asio::awaitable<void> Reader() {
-    auto self = shared_from_this();
+  asio::awaitable<void> Reader(std::shared_ptr<Connection> /*keepAlive*/) {
     std::vector<std::uint8_t> buffer(16384);
     std::vector<sync::Frame> replies;
     std::string reason = "peer closed";
@@ -169,8 +169,7 @@ class SyncServer::Impl::Connection : public Peer, public std::enable_shared_from
     Close(closed_ ? "" : reason);
   }
 
-  asio::awaitable<void> Writer() {
-    auto self = shared_from_this();
+  asio::awaitable<void> Writer(std::shared_ptr<Connection> /*keepAlive*/) {
     std::vector<asio::const_buffer> buffers;
     try {
       while (!closed_) {
@@ -198,8 +197,7 @@ class SyncServer::Impl::Connection : public Peer, public std::enable_shared_from
     }
   }
 
-  asio::awaitable<void> Watchdog() {
-    auto self = shared_from_this();
+  asio::awaitable<void> Watchdog(std::shared_ptr<Connection> /*keepAlive*/) {
     const auto& config = server_.config_;
     while (!closed_) {
       asio::error_code ec;

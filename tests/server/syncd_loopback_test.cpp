@@ -7,6 +7,7 @@
 
 #include "account_gate.h"
 #include "hub.h"
+#include "log.h"
 #include "script.h"
 #include "sync_server.h"
 #include "test_store.h"
@@ -160,7 +161,9 @@ TEST_F(Loopback, AnnounceResurrectsATombstonedHash) {
   Run({
       Send(1, {Register(1, "phoenix", 1), Announce(1, 11, 5)}),
       Expect(1, {Status(1, 0), UploadRequest(1, 11)}),
-      Send(1, {Upload(1, 5), DeleteHash(1, 5)}),
+      // The heartbeat's answer shows that the frames before it were handled.
+      Send(1, {Upload(1, 5), DeleteHash(1, 5), Heartbeat()}),
+      Expect(1, {Answer()}),
       Send(2, {Register(2, "phoenix", 1), Digest(2, {5})}),
       Expect(2, {Status(2, 0), ListRequest(2)}),
       Send(2, {ListItem(2, 21, 5), ListEnd(2, 1)}),

@@ -24,7 +24,7 @@ namespace {
 
 constexpr std::size_t kSealedBytes = 4096;
 
-int Upload(std::uint16_t port, const char* ackPath) {
+int RunUpload(std::uint16_t port, const char* ackPath) {
   ScriptClient uploader(port);
   ScriptClient witness(port);
   uploader.Send(Preamble());
@@ -53,7 +53,7 @@ int Upload(std::uint16_t port, const char* ackPath) {
   return 0;
 }
 
-int Check(std::uint16_t port, const char* ackPath) {
+int RunCheck(std::uint16_t port, const char* ackPath) {
   std::set<int> acknowledged;
   std::ifstream in(ackPath);
   for (int n = 0; in >> n;) acknowledged.insert(n);
@@ -73,7 +73,7 @@ int Check(std::uint16_t port, const char* ackPath) {
   return lost == 0 && !acknowledged.empty() ? 0 : 1;
 }
 
-int Cross(std::uint16_t port1, std::uint16_t port2) {
+int RunCross(std::uint16_t port1, std::uint16_t port2) {
   ScriptClient a(port1);
   ScriptClient b(port2);
   a.Send(Preamble());
@@ -107,9 +107,9 @@ int main(int argc, char** argv) {
   const auto port = static_cast<std::uint16_t>(std::stoi(argv[2]));
   const std::string mode = argv[1];
   try {
-    if (mode == "upload") return Upload(port, argv[3]);
-    if (mode == "check") return Check(port, argv[3]);
-    if (mode == "cross") return Cross(port, static_cast<std::uint16_t>(std::stoi(argv[3])));
+    if (mode == "upload") return RunUpload(port, argv[3]);
+    if (mode == "check") return RunCheck(port, argv[3]);
+    if (mode == "cross") return RunCross(port, static_cast<std::uint16_t>(std::stoi(argv[3])));
   } catch (const std::exception& e) {
     std::cerr << e.what() << "\n";
   }

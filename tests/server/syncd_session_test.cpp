@@ -4,6 +4,7 @@
 
 #include "account_gate.h"
 #include "hub.h"
+#include "log.h"
 #include "session.h"
 #include "test_store.h"
 #include "wire.h"
