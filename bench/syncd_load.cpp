@@ -219,7 +219,9 @@ asio::awaitable<void> HonestClient(Run& run, std::shared_ptr<Honest> me,
   s->close(ec);
 }
 
-// Floods the sync ID the slow readers listen to.
+// Floods the sync ID the slow readers listen to, and owns the one the
+// password guessers attack (so that their rate limit, which is per address
+// and sync ID, spares the honest clients on 127.0.0.1).
 asio::awaitable<void> Flooder(Run& run) {
   auto ex = co_await asio::this_coro::executor;
   tcp::socket s(ex);
@@ -229,7 +231,9 @@ asio::awaitable<void> Flooder(Run& run) {
   const auto id = SyncIdBytes("flood");
   Frame out = sync::BuildPreamble({1, 0});
   const Frame reg = Build(sync::Register{1, VerifierOf(-1), id});
+  const Frame guarded = Build(sync::Register{2, VerifierOf(-2), SyncIdBytes("guarded")});
   out.insert(out.end(), reg.begin(), reg.end());
+  out.insert(out.end(), guarded.begin(), guarded.end());
   co_await asio::async_write(s, asio::buffer(out), asio::redirect_error(asio::use_awaitable, ec));
   asio::steady_timer timer(ex);
   std::uint32_t n = 0;
@@ -307,12 +311,13 @@ asio::awaitable<void> Hostile(Run& run, int index, int kind) {
   }
   co_await asio::async_write(s, asio::buffer(out), asio::redirect_error(asio::use_awaitable, ec));
   if (kind == 3) {
-    // Guess until refused outright.
-    const int target = index % run.settings.ids;
-    const auto id = SyncIdBytes("load-" + std::to_string(target));
+    // Guess until refused outright; wait for the owner to exist first.
+    const auto id = SyncIdBytes("guarded");
     asio::steady_timer timer(ex);
+    timer.expires_after(500ms);
+    co_await timer.async_wait(asio::redirect_error(asio::use_awaitable, ec));
     for (int attempt = 0; attempt < 10 && !ec; ++attempt) {
-      co_await asio::async_write(s, asio::buffer(Build(sync::Register{9, VerifierOf(target, true), id})),
+      co_await asio::async_write(s, asio::buffer(Build(sync::Register{9, VerifierOf(index, true), id})),
                                  asio::redirect_error(asio::use_awaitable, ec));
       auto f = co_await ReadFrame(s);
       sync::ServerMessage m;
@@ -352,6 +357,7 @@ asio::awaitable<void> CheckStore(Run& run, int id, int& held, int& checked) {
     if (!f) break;
     sync::ServerMessage m;
     if (sync::ParseServerFrame(*f, m) != sync::FrameError::kOk) continue;
+    if (const auto* st = std::get_if<sync::RegisterStatus>(&m); st != nullptr && st->status != 0) co_return;
     if (std::holds_alternative<sync::ServerItem>(m)) ++held;
     if (std::holds_alternative<sync::HeartbeatAnswer>(m)) break;
   }
