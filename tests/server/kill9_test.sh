@@ -37,3 +37,9 @@ echo "$(wc -l < "$work/acks") acknowledged before kill -9"
 
 start_server
 "$client" check "$port" "$work/acks"
+
+# The account listing works beside the running server and shows counts only.
+"$server" accounts --data "$work/data" > "$work/accounts"
+cat "$work/accounts"
+grep -q "^1 accounts, $(wc -l < "$work/acks") items" "$work/accounts"
+if grep -qa "crash" "$work/accounts"; then echo "the listing shows a sync ID"; exit 1; fi
