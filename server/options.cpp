@@ -16,7 +16,9 @@ const char* const kUsage =
     "                          may share one database and push to each other's clients\n"
     "Network:\n"
     "  --listen HOST:PORT      address to listen on (default 0.0.0.0:8002; [::]:8002 for IPv6)\n"
-    "  --threads N             worker threads (default: one per core)\n"
+    "  --threads N             network threads (default: one per core)\n"
+    "  --store-threads N       threads for store calls and password hashing (default 4;\n"
+    "                          each new account's hash may take 256 MiB while it runs)\n"
     "  --max-connections N     connections served at once; more get status 3 (default 20000)\n"
     "  --max-queue-bytes N     outgoing bytes queued per connection before it is dropped\n"
     "                          as a slow reader (default 33554432)\n"
@@ -74,6 +76,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
       {"--postgres", [&](const std::string& v) { options.postgres = v; return !v.empty(); }},
       {"--listen", [&](const std::string& v) { return ParseListen(v, options.server); }},
       {"--threads", [&](const std::string& v) { return Number(v, options.server.threads); }},
+      {"--store-threads",
+       [&](const std::string& v) { return Number(v, options.server.storeThreads) && options.server.storeThreads > 0; }},
       {"--max-connections",
        [&](const std::string& v) { return Number(v, options.server.maxConnections) && options.server.maxConnections > 0; }},
       {"--max-queue-bytes",

@@ -26,7 +26,10 @@ constexpr std::size_t kFramesPerWrite = 64;
 class SyncServer::Impl {
  public:
   Impl(ServerConfig config, Services& services)
-      : config_(std::move(config)), services_(services), acceptor_(io_) {
+      : config_(std::move(config)),
+        services_(services),
+        storeThreads_(std::max<std::size_t>(1, config_.storeThreads)),
+        acceptor_(io_) {
     const tcp::endpoint endpoint(asio::ip::make_address(config_.host), config_.port);
     acceptor_.open(endpoint.protocol());
     acceptor_.set_option(tcp::acceptor::reuse_address(true));
@@ -50,6 +53,8 @@ class SyncServer::Impl {
       if (t.joinable()) t.join();
     }
     threads_.clear();
+    storeThreads_.stop();
+    storeThreads_.join();
   }
 
   class Connection;
@@ -60,6 +65,7 @@ class SyncServer::Impl {
   // count themselves out in their destructors.
   std::atomic<std::size_t> active_{0};
   std::atomic<std::size_t> overflow_{0};
+  asio::thread_pool storeThreads_;
   asio::io_context io_;
   tcp::acceptor acceptor_;
   std::vector<std::thread> threads_;
@@ -148,7 +154,12 @@ class SyncServer::Impl::Connection : public Peer, public std::enable_shared_from
         const std::size_t n = co_await socket_.async_read_some(asio::buffer(buffer), asio::use_awaitable);
         lastRead_ = Clock::now();
         replies.clear();
-        const bool keep = session_.Receive(std::span(buffer.data(), n), replies);
+        // Password hashing and durable writes block: they run on the store
+        // threads, so that these threads keep moving everyone else's bytes.
+        const bool keep = co_await asio::co_spawn(
+            server_.storeThreads_,
+            [&]() -> asio::awaitable<bool> { co_return session_.Receive(std::span(buffer.data(), n), replies); },
+            asio::use_awaitable);
         for (auto& frame : replies) Enqueue(std::move(frame));
         if (!keep) {
           reason = session_.closeReason();

@@ -5,6 +5,10 @@
 // touched by one thread at a time; other connections reach it by posting
 // frames to that strand.
 //
+// Sessions run on a second pool (storeThreads), since their store calls wait
+// for the disk and new accounts for Argon2id; the connection's strand is
+// free meanwhile to write out what others push to it.
+//
 // Limits, each ending only the connection concerned:
 //   - more than maxConnections at once: the newcomer is answered status 3
 //     on every Register for busyGrace, then closed (a few such at most;
@@ -28,6 +32,7 @@ struct ServerConfig {
   std::string host = "0.0.0.0";
   std::uint16_t port = sync::kDefaultSyncPort;  // 0: any free port (tests)
   std::size_t threads = 0;                     // 0: one per core
+  std::size_t storeThreads = 4;                // run sessions: store calls, password hashing
   std::size_t maxConnections = 20000;
   std::size_t maxQueuedBytes = 32u << 20;
   std::chrono::milliseconds idleTimeout{90000};
