@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   try {
-    OpenedStore opened = OpenStore(options->dataDir, options->postgres);
+    OpenedStore opened = OpenStore(options->dataDir, options->postgres, options->postgresConnections);
     if (options->command == Command::kAccounts) return ListAccounts(*opened.store);
     return Serve(*options, *opened.store, opened.feed.get());
   } catch (const StoreFailure& e) {

@@ -5,10 +5,11 @@
 
 namespace vellumo::syncd {
 
-OpenedStore OpenStore(const std::filesystem::path& dataDir, const std::string& postgresUrl) {
+OpenedStore OpenStore(const std::filesystem::path& dataDir, const std::string& postgresUrl,
+                      std::size_t postgresConnections) {
   OpenedStore opened;
   if (!postgresUrl.empty()) {
-    auto pg = std::make_unique<PgStore>(postgresUrl);
+    auto pg = std::make_unique<PgStore>(postgresUrl, postgresConnections);
     opened.feed = std::make_unique<PgChangeFeed>(*pg);
     opened.store = std::move(pg);
     return opened;

@@ -24,6 +24,7 @@ struct OpenedStore {
 };
 
 // Throws StoreFailure.
-[[nodiscard]] OpenedStore OpenStore(const std::filesystem::path& dataDir, const std::string& postgresUrl);
+[[nodiscard]] OpenedStore OpenStore(const std::filesystem::path& dataDir, const std::string& postgresUrl,
+                                    std::size_t postgresConnections = 8);
 
 }  // namespace vellumo::syncd

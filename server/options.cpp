@@ -14,6 +14,7 @@ const char* const kUsage =
     "  --data DIR              embedded SQLite store in DIR (default ./vellumo-sync-data)\n"
     "  --postgres URL          PostgreSQL, e.g. postgresql://user@host/db; several servers\n"
     "                          may share one database and push to each other's clients\n"
+    "  --postgres-connections N  connections each server keeps to it (default 8)\n"
     "Network:\n"
     "  --listen HOST:PORT      address to listen on (default 0.0.0.0:8002; [::]:8002 for IPv6)\n"
     "  --threads N             network threads (default: one per core)\n"
@@ -74,6 +75,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
   const std::map<std::string, Setter> valued = {
       {"--data", [&](const std::string& v) { options.dataDir = v; return !v.empty(); }},
       {"--postgres", [&](const std::string& v) { options.postgres = v; return !v.empty(); }},
+      {"--postgres-connections",
+       [&](const std::string& v) { return Number(v, options.postgresConnections) && options.postgresConnections > 0; }},
       {"--listen", [&](const std::string& v) { return ParseListen(v, options.server); }},
       {"--threads", [&](const std::string& v) { return Number(v, options.server.threads); }},
       {"--store-threads",

@@ -19,6 +19,7 @@ struct Options {
   Command command = Command::kServe;
   std::filesystem::path dataDir = "vellumo-sync-data";
   std::string postgres;  // empty: the embedded store
+  std::size_t postgresConnections = 8;
   ServerConfig server;
   SessionConfig session;
   RateLimit rateLimit;

@@ -4,7 +4,11 @@
 #include <poll.h>
 
 #include <chrono>
+#include <algorithm>
+#include <array>
 #include <cstring>
+#include <random>
+#include <sstream>
 #include <deque>
 #include <vector>
 
@@ -125,9 +129,50 @@ PGresult* Exec(pg_conn* conn, const char* sql, Params& p) {
 
 }  // namespace
 
-PgStore::PgStore(std::string url) : url_(std::move(url)), conn_(Connect()) {
+class PgStore::Lease {
+ public:
+  explicit Lease(PgStore& store) : store_(store) {
+    std::unique_lock lock(store_.poolMutex_);
+    store_.poolReady_.wait(lock, [&] { return !store_.idle_.empty() || store_.opened_ < store_.poolSize_; });
+    if (!store_.idle_.empty()) {
+      conn_ = std::move(store_.idle_.back());
+      store_.idle_.pop_back();
+      return;
+    }
+    ++store_.opened_;
+    lock.unlock();
+    try {
+      conn_ = store_.Connect();
+    } catch (...) {
+      lock.lock();
+      --store_.opened_;
+      store_.poolReady_.notify_one();
+      throw;
+    }
+  }
+  ~Lease() {
+    std::lock_guard lock(store_.poolMutex_);
+    store_.idle_.push_back(std::move(conn_));
+    store_.poolReady_.notify_one();
+  }
+  Lease(const Lease&) = delete;
+  Lease& operator=(const Lease&) = delete;
+  pg_conn* get() const { return conn_.get(); }
+
+ private:
+  PgStore& store_;
+  Connection conn_;
+};
+
+PgStore::PgStore(std::string url, std::size_t poolSize)
+    : url_(std::move(url)), poolSize_(std::max<std::size_t>(1, poolSize)) {
+  std::array<std::uint8_t, 8> token{};
+  std::random_device random;
+  for (auto& b : token) b = static_cast<std::uint8_t>(random());
+  origin_ = Hex(token);
+  Lease lease(*this);
   // Several statements: the simple query protocol, without parameters.
-  Result r(PQexec(conn_.get(),
+  Result r(PQexec(lease.get(),
                 "SET client_min_messages = warning;"
                 "CREATE TABLE IF NOT EXISTS accounts ("
                 " id BIGSERIAL PRIMARY KEY,"
@@ -145,28 +190,24 @@ PgStore::PgStore(std::string url) : url_(std::move(url)), conn_(Connect()) {
                 " deleted BIGINT NOT NULL,"
                 " PRIMARY KEY (account, hash));"));
   if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) {
-    throw StoreFailure(std::string("postgres: ") + PQerrorMessage(conn_.get()));
+    throw StoreFailure(std::string("postgres: ") + PQerrorMessage(lease.get()));
   }
 }
 
 PgStore::~PgStore() = default;
 
-int PgStore::backendPid() {
-  std::lock_guard lock(mutex_);
-  return PQbackendPID(conn_.get());
-}
 
 void PgStore::EraseEverythingForTests() {
-  std::lock_guard lock(mutex_);
+  Lease lease(*this);
   Params none;
-  Result r(Exec(conn_.get(), "TRUNCATE items, tombstones, accounts RESTART IDENTITY", none));
+  Result r(Exec(lease.get(), "TRUNCATE items, tombstones, accounts RESTART IDENTITY", none));
 }
 
 std::optional<StoredAccount> PgStore::FindAccount(std::span<const std::uint8_t> syncId) {
-  std::lock_guard lock(mutex_);
+  Lease lease(*this);
   Params p;
   p.Blob(syncId);
-  Result r(Exec(conn_.get(), "SELECT id::text, verifier_hash FROM accounts WHERE sync_id = $1", p));
+  Result r(Exec(lease.get(), "SELECT id::text, verifier_hash FROM accounts WHERE sync_id = $1", p));
   if (r.rows() == 0) return std::nullopt;
   const auto id = r.Bytes(0, 0);
   const auto hash = r.Bytes(0, 1);
@@ -175,10 +216,10 @@ std::optional<StoredAccount> PgStore::FindAccount(std::span<const std::uint8_t> 
 
 std::optional<AccountId> PgStore::CreateAccount(std::span<const std::uint8_t> syncId,
                                                 const std::string& verifierHash) {
-  std::lock_guard lock(mutex_);
+  Lease lease(*this);
   Params p;
   p.Blob(syncId).Text(verifierHash).Int(NowUnix());
-  Result r(Exec(conn_.get(),
+  Result r(Exec(lease.get(),
                 "INSERT INTO accounts (sync_id, verifier_hash, created) VALUES ($1, $2, $3)"
                 " ON CONFLICT DO NOTHING RETURNING id::text",
                 p));
@@ -200,45 +241,45 @@ std::vector<ItemHashValue> Hashes(PGresult* r) {
 }  // namespace
 
 std::vector<ItemHashValue> PgStore::ItemHashes(AccountId account) {
-  std::lock_guard lock(mutex_);
+  Lease lease(*this);
   Params p;
   p.Int(account);
-  Result r(Exec(conn_.get(), "SELECT hash FROM items WHERE account = $1 ORDER BY hash", p));
+  Result r(Exec(lease.get(), "SELECT hash FROM items WHERE account = $1 ORDER BY hash", p));
   return Hashes(r.get());
 }
 
 std::vector<ItemHashValue> PgStore::Tombstones(AccountId account) {
-  std::lock_guard lock(mutex_);
+  Lease lease(*this);
   Params p;
   p.Int(account);
-  Result r(Exec(conn_.get(), "SELECT hash FROM tombstones WHERE account = $1 ORDER BY hash", p));
+  Result r(Exec(lease.get(), "SELECT hash FROM tombstones WHERE account = $1 ORDER BY hash", p));
   return Hashes(r.get());
 }
 
 bool PgStore::HasItem(AccountId account, const ItemHashValue& hash) {
-  std::lock_guard lock(mutex_);
+  Lease lease(*this);
   Params p;
   p.Int(account).Blob(hash);
-  Result r(Exec(conn_.get(), "SELECT 1 FROM items WHERE account = $1 AND hash = $2", p));
+  Result r(Exec(lease.get(), "SELECT 1 FROM items WHERE account = $1 AND hash = $2", p));
   return r.rows() > 0;
 }
 
 std::optional<Bytes> PgStore::GetItem(AccountId account, const ItemHashValue& hash) {
-  std::lock_guard lock(mutex_);
+  Lease lease(*this);
   Params p;
   p.Int(account).Blob(hash);
-  Result r(Exec(conn_.get(), "SELECT sealed FROM items WHERE account = $1 AND hash = $2", p));
+  Result r(Exec(lease.get(), "SELECT sealed FROM items WHERE account = $1 AND hash = $2", p));
   if (r.rows() == 0) return std::nullopt;
   const auto b = r.Bytes(0, 0);
   return syncd::Bytes(b.begin(), b.end());
 }
 
 bool PgStore::PutItem(AccountId account, const ItemHashValue& hash, std::span<const std::uint8_t> sealed) {
-  std::lock_guard lock(mutex_);
+  Lease lease(*this);
   Params p;
   p.Int(account).Blob(hash).Blob(sealed);
   // One statement, one transaction: the insert and the lifted tombstone.
-  Result r(Exec(conn_.get(),
+  Result r(Exec(lease.get(),
                 "WITH lifted AS (DELETE FROM tombstones WHERE account = $1 AND hash = $2)"
                 " INSERT INTO items (account, hash, sealed) VALUES ($1, $2, $3)"
                 " ON CONFLICT DO NOTHING RETURNING 1",
@@ -247,10 +288,10 @@ bool PgStore::PutItem(AccountId account, const ItemHashValue& hash, std::span<co
 }
 
 bool PgStore::DeleteItem(AccountId account, const ItemHashValue& hash) {
-  std::lock_guard lock(mutex_);
+  Lease lease(*this);
   Params p;
   p.Int(account).Blob(hash).Int(NowUnix());
-  Result r(Exec(conn_.get(),
+  Result r(Exec(lease.get(),
                 "WITH removed AS (DELETE FROM items WHERE account = $1 AND hash = $2 RETURNING 1),"
                 " stone AS (INSERT INTO tombstones (account, hash, deleted) VALUES ($1, $2, $3)"
                 " ON CONFLICT DO NOTHING)"
@@ -261,17 +302,17 @@ bool PgStore::DeleteItem(AccountId account, const ItemHashValue& hash) {
 }
 
 bool PgStore::ClearTombstone(AccountId account, const ItemHashValue& hash) {
-  std::lock_guard lock(mutex_);
+  Lease lease(*this);
   Params p;
   p.Int(account).Blob(hash);
-  Result r(Exec(conn_.get(), "DELETE FROM tombstones WHERE account = $1 AND hash = $2 RETURNING 1", p));
+  Result r(Exec(lease.get(), "DELETE FROM tombstones WHERE account = $1 AND hash = $2 RETURNING 1", p));
   return r.rows() > 0;
 }
 
 std::vector<AccountSummary> PgStore::Accounts() {
-  std::lock_guard lock(mutex_);
+  Lease lease(*this);
   Params none;
-  Result r(Exec(conn_.get(),
+  Result r(Exec(lease.get(),
                 "SELECT a.id::text, a.created::text,"
                 " (SELECT count(*) FROM items i WHERE i.account = a.id)::text,"
                 " (SELECT coalesce(sum(length(i.sealed)), 0) FROM items i WHERE i.account = a.id)::text,"
@@ -296,11 +337,11 @@ std::vector<AccountSummary> PgStore::Accounts() {
 }
 
 void PgStore::Notify(char kind, AccountId account, const ItemHashValue& hash) {
-  std::lock_guard lock(mutex_);
+  Lease lease(*this);
   Params p;
-  p.Text(std::string(1, kind) + " " + std::to_string(account) + " " + Hex(hash));
+  p.Text(origin_ + " " + std::string(1, kind) + " " + std::to_string(account) + " " + Hex(hash));
   try {
-    Result r(Exec(conn_.get(), "SELECT pg_notify('vellumo_sync', $1)", p));
+    Result r(Exec(lease.get(), "SELECT pg_notify('vellumo_sync', $1)", p));
   } catch (const StoreFailure& e) {
     // The change is stored; the other processes' clients catch up at their
     // next list.
@@ -341,20 +382,18 @@ void PgChangeFeed::Listen(Hub& hub) {
       if (::poll(&p, 1, 200) < 0) break;
       if (PQconsumeInput(conn.get()) == 0) break;
       while (PGnotify* n = PQnotifies(conn.get())) {
-        const std::string payload = n->extra;
-        const int from = n->be_pid;
+        // "<origin> <+|-> <account> <hash in hex>"
+        std::istringstream payload(n->extra);
         PQfreemem(n);
-        if (from == store_.backendPid()) continue;  // our own change: already pushed
-        const auto first = payload.find(' ');
-        const auto second = payload.find(' ', first + 1);
-        ItemHashValue hash{};
-        if (first != 1 || second == std::string::npos || !FromHex(payload.substr(second + 1), hash)) continue;
+        std::string origin, kind, hex;
         AccountId account = 0;
+        ItemHashValue hash{};
+        if (!(payload >> origin >> kind >> account >> hex) || !FromHex(hex, hash)) continue;
+        if (origin == store_.origin()) continue;  // ours: already pushed
         try {
-          account = std::stoll(payload.substr(2, second - 2));
-          if (payload[0] == '+') {
+          if (kind == "+") {
             if (const auto sealed = store_.GetItem(account, hash)) hub.PushItem(account, nullptr, hash, *sealed, true);
-          } else if (payload[0] == '-') {
+          } else if (kind == "-") {
             hub.PushDelete(account, nullptr, hash, true);
           }
         } catch (const std::exception& e) {

@@ -5,9 +5,11 @@
 // the channel vellumo_sync: the notification names the account and hash,
 // and the receiving processes read the item from the database.
 //
-// One connection serves the store calls (serialised; libpq connections are
-// not shared between threads); a second one only listens.
+// Store calls take a connection from a small pool (a libpq connection is
+// used by one thread at a time); the change feed listens on one of its own.
 #include <atomic>
+#include <condition_variable>
+#include <vector>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -23,7 +25,7 @@ namespace vellumo::syncd {
 class PgStore final : public Store, public ChangeRelay {
  public:
   // Connects and creates the tables when missing.  Throws StoreFailure.
-  explicit PgStore(std::string url);
+  explicit PgStore(std::string url, std::size_t poolSize = 8);
   ~PgStore() override;
   PgStore(const PgStore&) = delete;
   PgStore& operator=(const PgStore&) = delete;
@@ -47,9 +49,8 @@ class PgStore final : public Store, public ChangeRelay {
   void EraseEverythingForTests();
 
   const std::string& url() const noexcept { return url_; }
-  // The server process behind the store connection: notifications it sent
-  // are this process's own.
-  int backendPid();
+  // Marks this process's notifications, which the feed skips.
+  const std::string& origin() const noexcept { return origin_; }
 
  private:
   struct ConnCloser {
@@ -57,13 +58,18 @@ class PgStore final : public Store, public ChangeRelay {
   };
   using Connection = std::unique_ptr<pg_conn, ConnCloser>;
   class Result;
+  class Lease;
 
   Connection Connect() const;
   void Notify(char kind, AccountId account, const ItemHashValue& hash);
 
   std::string url_;
-  std::mutex mutex_;
-  Connection conn_;
+  std::string origin_;
+  const std::size_t poolSize_;
+  std::mutex poolMutex_;
+  std::condition_variable poolReady_;
+  std::vector<Connection> idle_;
+  std::size_t opened_ = 0;
 };
 
 // Listens on its own connection and replays other processes' changes into
