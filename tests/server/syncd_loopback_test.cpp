@@ -9,6 +9,7 @@
 #include "hub.h"
 #include "log.h"
 #include "script.h"
+#include "sync/sealing.h"
 #include "sync_server.h"
 #include "test_store.h"
 #include "verifier_hash.h"
@@ -279,6 +280,42 @@ TEST_F(Loopback, SlowReaderIsDroppedAndIdleConnectionsClose) {
   EXPECT_TRUE(slow.DrainUntilClosed(5s));
   // The uploader, quiet from now on, is closed as idle.
   Run({Closed(1)});
+}
+
+// The bytes a real client makes: its verifier from a password, an item
+// sealed under that password, and the other client opening what it gets.
+TEST_F(Loopback, RealClientBytesPassThroughUnchanged) {
+  Start();
+  const auto password = Id("correct horse 1");
+  const auto verifier = sync::SyncVerifier(password);
+  const auto syncId = Id("real");
+  const auto title = Id("title");
+  const auto content = Id("<run>notepad.exe");
+  const auto block = sync::ItemBlock::Make({title, content});
+  ASSERT_TRUE(block);
+  const auto key = sync::DeriveSyncKey(password);
+  std::vector<std::uint8_t> sealed;
+  ASSERT_EQ(sync::SealItemBlock(key, block->bytes(), sealed), sync::SealError::kOk);
+  const auto hash = sync::ItemHash(block->bytes());
+
+  Run({
+      Send(1, {Build(sync::Register{1, verifier, syncId}), Build(sync::Announce{1, 5, hash})}),
+      Expect(1, {Status(1, 0), UploadRequest(1, 5)}),
+      Send(2, {Build(sync::Register{2, verifier, syncId})}),
+      Expect(2, {Status(2, 0)}),
+      Send(1, {Build(sync::Upload{1, hash, sealed})}),
+  });
+  Frame got;
+  ASSERT_EQ(runner_->client(2).Receive(got, 5s), ScriptClient::Got::kFrame);
+  sync::ServerMessage message;
+  ASSERT_EQ(sync::ParseServerFrame(got, message), sync::FrameError::kOk);
+  const auto* item = std::get_if<sync::ServerItem>(&message);
+  ASSERT_NE(item, nullptr);
+  std::vector<std::uint8_t> opened;
+  ASSERT_EQ(sync::UnsealItemBlock(key, item->sealed, opened), sync::UnsealError::kOk);
+  EXPECT_TRUE(std::equal(opened.begin(), opened.end(), block->bytes().begin(), block->bytes().end()));
+  // The server holds the hash the client computed: the digests agree.
+  Run({Send(2, {Build(sync::Digest{2, sync::NoteDigest(std::vector{hash})})}), Quiet(2)});
 }
 
 }  // namespace
