@@ -42,6 +42,13 @@ int Serve(const Options& options, Store& store, ChangeFeed* feed) {
   Hub hub;
   AccountGate gate(store, options.pwhash, options.rateLimit);
   Services services{store, hub, gate, options.session};
+  // The feed replays into hub, so it stops before hub goes, however Serve ends.
+  struct FeedGuard {
+    ChangeFeed* feed;
+    ~FeedGuard() {
+      if (feed != nullptr) feed->Detach();
+    }
+  } feedGuard{feed};
   if (feed != nullptr) feed->Attach(hub);
 
   // Signals are taken by sigwait below; the pool threads inherit the mask.
@@ -60,7 +67,6 @@ int Serve(const Options& options, Store& store, ChangeFeed* feed) {
   sigwait(&stopSignals, &signalNumber);
   Log(LogLevel::kInfo, "stopping");
   server.Stop();
-  if (feed != nullptr) feed->Detach();
   return 0;
 }
 

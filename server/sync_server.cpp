@@ -18,6 +18,7 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kNever = Clock::time_point::max();
 // Connections beyond the limit that still get their status 3.
 constexpr std::size_t kMinOverflow = 16;
+constexpr const char* kPeerClosed = "peer closed";
 // Frames handed to one write call.
 constexpr std::size_t kFramesPerWrite = 64;
 
@@ -101,6 +102,7 @@ class SyncServer::Impl::Connection : public Peer, public std::enable_shared_from
     asio::error_code ec;
     socket_.set_option(tcp::no_delay(true), ec);
     started_ = lastRead_ = lastWrite_ = Clock::now();
+    Log(LogLevel::kDebug, "connected " + address_ + (overflow_ ? " (server full)" : ""));
     // Each coroutine owns a reference from its creation on (a parameter, not
     // a local: the body only runs once the strand gets to it).
     asio::co_spawn(socket_.get_executor(), Reader(shared_from_this()), asio::detached);
@@ -135,7 +137,9 @@ class SyncServer::Impl::Connection : public Peer, public std::enable_shared_from
   void Close(const std::string& reason) {
     if (closed_) return;
     closed_ = true;
-    if (!reason.empty()) Log(LogLevel::kInfo, "closed " + address_ + ": " + reason);
+    if (!reason.empty()) {
+      Log(reason == kPeerClosed ? LogLevel::kDebug : LogLevel::kInfo, "closed " + address_ + ": " + reason);
+    }
     asio::error_code ec;
     socket_.shutdown(tcp::socket::shutdown_both, ec);
     socket_.close(ec);
@@ -148,7 +152,7 @@ class SyncServer::Impl::Connection : public Peer, public std::enable_shared_from
   asio::awaitable<void> Reader(std::shared_ptr<Connection> /*keepAlive*/) {
     std::vector<std::uint8_t> buffer(16384);
     std::vector<sync::Frame> replies;
-    std::string reason = "peer closed";
+    std::string reason = kPeerClosed;
     try {
       while (!closed_) {
         const std::size_t n = co_await socket_.async_read_some(asio::buffer(buffer), asio::use_awaitable);
