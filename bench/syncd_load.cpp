@@ -1,10 +1,11 @@
 // Load generator for vellumo-syncd: many clients on 127.0.0.1, some of them
 // hostile, and the time an upload takes to reach the account's other clients.
 //
-//   syncd_load [--port P] [--clients N] [--ids N] [--seconds S] [--rate R]
+//   syncd_load [--port P | --postgres URL] [--clients N] [--ids N] [--seconds S] [--rate R]
 //
 // Without --port it runs the server in this process on a fresh SQLite store
-// (the usual case: one command, nothing to set up).  Honest clients upload
+// (the usual case: one command, nothing to set up), or on the PostgreSQL
+// database at URL, which must be empty.  Honest clients upload
 // R items per second in total; every item must reach every other honest
 // client of its sync ID, and every sync ID must afterwards hold every item
 // uploaded to it.  5 % of the clients are hostile, in four kinds: oversized
@@ -31,7 +32,7 @@
 #include "account_gate.h"
 #include "hub.h"
 #include "log.h"
-#include "sqlite_store.h"
+#include "open_store.h"
 #include "sync/frames.h"
 #include "sync/sha1.h"
 #include "sync_server.h"
@@ -51,6 +52,7 @@ struct Settings {
   int ids = 200;
   double seconds = 10;
   double rate = 400;  // uploads per second, all honest clients together
+  std::string postgres;
 };
 
 Frame Build(const sync::ClientMessage& m) {
@@ -367,6 +369,10 @@ asio::awaitable<void> CheckStore(Run& run, int id, int& held, int& checked) {
 bool ParseArgs(int argc, char** argv, Settings& s) {
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string name = argv[i];
+    if (name == "--postgres") {
+      s.postgres = argv[i + 1];
+      continue;
+    }
     const double v = std::stod(argv[i + 1]);
     if (name == "--port") s.port = static_cast<std::uint16_t>(v);
     else if (name == "--clients") s.clients = static_cast<int>(v);
@@ -385,7 +391,7 @@ int main(int argc, char** argv) {
   Settings settings;
   if (!ParseArgs(argc, argv, settings)) {
     std::fprintf(stderr,
-                 "usage: syncd_load [--port P] [--clients N>=20] [--ids N] [--seconds S<=120] [--rate UPLOADS/S]\n");
+                 "usage: syncd_load [--port P | --postgres URL] [--clients N>=20] [--ids N] [--seconds S<=120] [--rate UPLOADS/S]\n");
     return 2;
   }
   rlimit files{};
@@ -397,18 +403,19 @@ int main(int argc, char** argv) {
 
   // The server, unless one is given.
   const auto dir = std::filesystem::temp_directory_path() / ("syncd-load-" + std::to_string(::getpid()));
-  std::unique_ptr<SqliteStore> store;
+  OpenedStore opened;
   std::unique_ptr<Hub> hub;
   std::unique_ptr<AccountGate> gate;
   std::unique_ptr<Services> services;
   std::unique_ptr<SyncServer> server;
   if (settings.port == 0) {
-    store = std::make_unique<SqliteStore>(dir);
+    opened = OpenStore(dir, settings.postgres);
+    Store& store = *opened.store;
     hub = std::make_unique<Hub>();
     // Guessers get 3 tries; verifier hashes at the minimum cost so that the
     // run measures the protocol, not Argon2.
-    gate = std::make_unique<AccountGate>(*store, PwhashLimits::Fastest(), RateLimit{3, 60s});
-    services = std::make_unique<Services>(Services{*store, *hub, *gate, SessionConfig{}});
+    gate = std::make_unique<AccountGate>(store, PwhashLimits::Fastest(), RateLimit{3, 60s});
+    services = std::make_unique<Services>(Services{store, *hub, *gate, SessionConfig{}});
     ServerConfig config;
     config.host = "127.0.0.1";
     config.port = 0;
@@ -459,7 +466,8 @@ int main(int argc, char** argv) {
 
   std::printf("%d clients (%d honest, %d hostile) over %d sync IDs, %.1f s of uploads, %s\n", settings.clients,
               honestCount, hostileCount, settings.ids, settings.seconds,
-              server ? "in-process server, SQLite" : "external server");
+              !server ? "external server" : settings.postgres.empty() ? "in-process server, SQLite"
+                                                                       : "in-process server, PostgreSQL");
   std::printf("registered %d of %d honest clients, %d refused or failed\n", run.registered, honestCount, run.failures);
   std::printf("uploads %u; pushes expected %zu, lost %zu\n", uploads, expected, lost);
   std::printf("store check: %d of %d sync IDs answered, %d items held of %u uploaded\n", checked, settings.ids, held,
@@ -478,7 +486,7 @@ int main(int argc, char** argv) {
               rtt.max, rtt.n);
   if (server) server->Stop();
   server.reset();
-  store.reset();
+  opened.store.reset();
   std::error_code ec;
   std::filesystem::remove_all(dir, ec);
   const bool ok = lost == 0 && hostileOk && static_cast<std::uint32_t>(held) == uploads && checked == settings.ids;
