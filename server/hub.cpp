@@ -51,6 +51,7 @@ void Hub::PushItem(AccountId account, const Peer* origin, const ItemHashValue& h
   Each(account, origin, [&](Listener& l) {
     sync::Frame frame;
     if (sync::BuildFrame(sync::ServerMessage{sync::ServerItem{l.noteId, sealed}}, frame) == sync::FrameError::kOk) {
+      l.peer->Pushed(l.noteId, hash);
       l.peer->Deliver(std::move(frame));
     }
   });

@@ -22,6 +22,12 @@ class Peer {
   virtual ~Peer() = default;
   // Thread-safe; called from any thread.
   virtual void Deliver(sync::Frame frame) = 0;
+  // Told, just before the item frame is delivered, which hash a push for
+  // noteId carries.  Thread-safe.
+  virtual void Pushed(std::uint32_t noteId, const ItemHashValue& hash) {
+    (void)noteId;
+    (void)hash;
+  }
 };
 
 // Cross-process fan-out (PostgreSQL NOTIFY): told of every local change after

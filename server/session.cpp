@@ -70,6 +70,10 @@ Session::NoteState* Session::Live(std::uint32_t noteId) {
 }
 
 void Session::Forget(std::uint32_t noteId) {
+  {
+    std::lock_guard lock(pushMutex_);
+    pushedDuringList_.erase(noteId);
+  }
   const auto it = notes_.find(noteId);
   if (it == notes_.end()) return;
   services_.hub.Leave(it->second.account, &self_, noteId);
@@ -151,9 +155,19 @@ void Session::OnRegister(const sync::Register& m, Replies& replies) {
   Reply(replies, sync::RegisterStatus{m.noteId, outcome.status});
 }
 
+void Session::RecordPush(std::uint32_t noteId, const ItemHashValue& hash) {
+  std::lock_guard lock(pushMutex_);
+  const auto it = pushedDuringList_.find(noteId);
+  if (it != pushedDuringList_.end() && it->second.size() < 2 * services_.config.maxListItems) it->second.insert(hash);
+}
+
 void Session::OnDigest(const sync::Digest& m, NoteState& note, Replies& replies) {
   note.listed.clear();
   note.listedCount = 0;
+  {
+    std::lock_guard lock(pushMutex_);
+    pushedDuringList_[m.noteId].clear();
+  }
   const auto hashes = services_.store.ItemHashes(note.account);
   if (sync::NoteDigest(hashes) != m.digest) Reply(replies, sync::ListRequest{m.noteId});
 }
@@ -168,6 +182,14 @@ void Session::OnListEnd(const sync::ListEnd& m, NoteState& note, Replies& replie
   auto listed = std::move(note.listed);
   note.listed.clear();
   note.listedCount = 0;
+  std::set<ItemHashValue> pushed;
+  {
+    std::lock_guard lock(pushMutex_);
+    if (const auto it = pushedDuringList_.find(m.noteId); it != pushedDuringList_.end()) {
+      pushed = std::move(it->second);
+      pushedDuringList_.erase(it);
+    }
+  }
   const auto tombstoneList = services_.store.Tombstones(note.account);
   const std::set<ItemHashValue> tombstones(tombstoneList.begin(), tombstoneList.end());
   const auto held = services_.store.ItemHashes(note.account);
@@ -182,7 +204,7 @@ void Session::OnListEnd(const sync::ListEnd& m, NoteState& note, Replies& replie
     }
   }
   for (const auto& hash : held) {
-    if (listed.contains(hash)) continue;
+    if (listed.contains(hash) || pushed.contains(hash)) continue;
     if (const auto sealed = services_.store.GetItem(note.account, hash)) {
       Reply(replies, sync::ServerItem{m.noteId, *sealed});
     }

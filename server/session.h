@@ -15,8 +15,10 @@
 //   Heartbeat     heartbeat answer
 //   Digest        a list request when the server's digest differs
 //   ListEnd       upload requests for listed hashes the server lacks, items
-//                 the client did not list, deletes (by item id) for listed
-//                 hashes that are tombstoned
+//                 the client did not list (unless pushed to it since its
+//                 Digest: it has those, or will, and must not get them
+//                 twice), deletes (by item id) for listed hashes that are
+//                 tombstoned
 //   Announce      an upload request when the server lacks the hash; lifts
 //                 its tombstone (the user made that content again)
 //   Upload        stored; a new hash goes to the account's other listeners
@@ -28,6 +30,8 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <mutex>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -66,6 +70,9 @@ class Session {
   // end (closeReason says why); replies made before that are still valid.
   [[nodiscard]] bool Receive(std::span<const std::uint8_t> bytes, std::vector<sync::Frame>& replies);
 
+  // A push of hash reached this connection for noteId (any thread).
+  void RecordPush(std::uint32_t noteId, const ItemHashValue& hash);
+
   [[nodiscard]] const std::string& closeReason() const noexcept { return closeReason_; }
   [[nodiscard]] std::uint16_t refusal() const noexcept { return refusal_; }
   [[nodiscard]] std::size_t liveNotes() const noexcept { return notes_.size(); }
@@ -100,6 +107,10 @@ class Session {
   std::vector<std::uint8_t> buffer_;
   std::map<std::uint32_t, NoteState> notes_;
   std::string closeReason_;
+  // Per note with a list exchange open (Digest .. ListEnd): the hashes
+  // pushed to it meanwhile.  Written by other connections' threads.
+  std::mutex pushMutex_;
+  std::map<std::uint32_t, std::set<ItemHashValue>> pushedDuringList_;
 };
 
 void Reply(std::vector<sync::Frame>& replies, const sync::ServerMessage& message);

@@ -110,6 +110,8 @@ class SyncServer::Impl::Connection : public Peer, public std::enable_shared_from
     asio::co_spawn(socket_.get_executor(), Watchdog(shared_from_this()), asio::detached);
   }
 
+  void Pushed(std::uint32_t noteId, const ItemHashValue& hash) override { session_.RecordPush(noteId, hash); }
+
   void Deliver(sync::Frame frame) override {
     // Called under the hub's lock, possibly while this object is being
     // destroyed (its session leaves the hub in its destructor).

@@ -2,6 +2,8 @@
 // frame split anywhere, and an endless item list do.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "account_gate.h"
 #include "hub.h"
 #include "log.h"
@@ -16,7 +18,11 @@ using namespace std::chrono_literals;
 
 struct CollectingPeer : Peer {
   void Deliver(sync::Frame frame) override { pushed.push_back(std::move(frame)); }
+  void Pushed(std::uint32_t noteId, const ItemHashValue& hash) override {
+    if (session != nullptr) session->RecordPush(noteId, hash);
+  }
   std::vector<sync::Frame> pushed;
+  Session* session = nullptr;
 };
 
 // Fails every call once armed.
@@ -142,6 +148,28 @@ TEST_F(SessionTest, ListsAndNotesBeyondWhatAClientSendsAreRefused) {
   Feed(many, {Preamble()});
   for (std::uint32_t note = 0; note < 16; ++note) ASSERT_EQ(Feed(many, {Register(note, "n", 1)}).front(), Status(note, 0));
   EXPECT_EQ(Feed(many, {Register(16, "n", 1)}), std::vector<Frame>{Status(16, 3)});
+}
+
+// An item pushed to a client while it lists its note is not sent again at
+// ListEnd, whether or not the list had it: the client would store it twice.
+TEST_F(SessionTest, ItemsPushedDuringAListAreNotSentTwice) {
+  Session a(services_, peerA_, "127.0.0.1");
+  Session c(services_, peerB_, "127.0.0.1");
+  peerB_.session = &c;
+  Feed(a, {Preamble(), Register(1, "race", 1), Upload(1, 1)});
+  EXPECT_EQ(Feed(c, {Preamble(), Register(3, "race", 1), Digest(3, {})}),
+            (std::vector<Frame>{Status(3, 0), ListRequest(3)}));
+  Feed(a, {Upload(1, 2)});
+  EXPECT_EQ(peerB_.pushed, std::vector<Frame>{Item(3, 2)});
+  // The client listed before it stored item 2; item 1 it lacks.
+  EXPECT_EQ(Feed(c, {ListEnd(3, 0)}), std::vector<Frame>{Item(3, 1)});
+  // Outside a list exchange nothing is remembered: a later full list gets all.
+  Feed(a, {Upload(1, 3)});
+  auto replies = Feed(c, {ListEnd(3, 0)});
+  std::sort(replies.begin(), replies.end());
+  auto want = std::vector<Frame>{Item(3, 1), Item(3, 2), Item(3, 3)};
+  std::sort(want.begin(), want.end());
+  EXPECT_EQ(replies, want);
 }
 
 TEST(RateLimiterTest, FailuresAgeOutOfTheWindow) {
