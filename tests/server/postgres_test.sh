@@ -63,3 +63,4 @@ port1=$server_port
 start_server 2
 port2=$server_port
 "$probe" cross "$port1" "$port2"
+"$server" accounts --postgres "$url" | tail -1 | grep -q " accounts, "
