@@ -41,5 +41,7 @@ start_server
 # The account listing works beside the running server and shows counts only.
 "$server" accounts --data "$work/data" > "$work/accounts"
 cat "$work/accounts"
-grep -q "^1 accounts, $(wc -l < "$work/acks") items" "$work/accounts"
+# Stored but not yet pushed when the server died counts too.
+held=$(sed -n 's/^1 accounts, \([0-9]*\) items.*/\1/p' "$work/accounts")
+if [ -z "$held" ] || [ "$held" -lt "$(wc -l < "$work/acks")" ]; then echo "the listing does not count the items"; exit 1; fi
 if grep -qa "crash" "$work/accounts"; then echo "the listing shows a sync ID"; exit 1; fi

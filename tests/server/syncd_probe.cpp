@@ -24,6 +24,19 @@ namespace {
 
 constexpr std::size_t kSealedBytes = 4096;
 
+// Item n, distinct for every n (the test helpers' stand-ins repeat after 256).
+vellumo::sync::ItemHashValue HashOf(int n) {
+  const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8),
+                                 static_cast<std::uint8_t>(n >> 16), static_cast<std::uint8_t>(n >> 24)};
+  return vellumo::sync::Sha1Hash(bytes);
+}
+std::vector<std::uint8_t> SealedOf(int n) {
+  auto sealed = S(n, kSealedBytes);
+  const auto hash = HashOf(n);
+  std::copy(hash.begin(), hash.end(), sealed.begin());
+  return sealed;
+}
+
 int RunUpload(std::uint16_t port, const char* ackPath) {
   ScriptClient uploader(port);
   ScriptClient witness(port);
@@ -36,11 +49,22 @@ int RunUpload(std::uint16_t port, const char* ackPath) {
   if (witness.Receive(f, 5s) != ScriptClient::Got::kFrame || f != Status(2, 0)) return 2;
   std::FILE* acks = std::fopen(ackPath, "w");
   if (acks == nullptr) return 2;
+  // Up to kInFlight uploads unacknowledged at any time, so that the kill
+  // lands among uploads in every stage of being stored.
+  constexpr int kInFlight = 8;
   int acknowledged = 0;
-  for (int n = 1; n < 1000000; ++n) {
-    if (!uploader.Send(Build(vellumo::sync::Upload{1, H(n), S(n, kSealedBytes)}))) break;
-    if (witness.Receive(f, 5s) != ScriptClient::Got::kFrame) break;
-    if (f != Build(vellumo::sync::ServerItem{2, S(n, kSealedBytes)})) {
+  int sent = 0;
+  for (;;) {
+    bool open = true;
+    while (open && sent - acknowledged < kInFlight) {
+      ++sent;
+      open = uploader.Send(Build(vellumo::sync::Upload{1, HashOf(sent), SealedOf(sent)}));
+    }
+    if (!open || witness.Receive(f, 5s) != ScriptClient::Got::kFrame) break;
+    // Pushes leave in the order the uploads were stored: one connection's
+    // frames are handled in order.
+    const int n = acknowledged + 1;
+    if (f != Build(vellumo::sync::ServerItem{2, SealedOf(n)})) {
       std::cerr << "pushed frame does not match item " << n << "\n";
       return 1;
     }
@@ -67,7 +91,7 @@ int RunCheck(std::uint16_t port, const char* ackPath) {
   while (client.Receive(f, 1s) == ScriptClient::Got::kFrame) held.insert(f);
   int lost = 0;
   for (int n : acknowledged) {
-    if (!held.contains(Build(vellumo::sync::ServerItem{1, S(n, kSealedBytes)}))) ++lost;
+    if (!held.contains(Build(vellumo::sync::ServerItem{1, SealedOf(n)}))) ++lost;
   }
   std::cout << acknowledged.size() << " acknowledged, " << held.size() << " held, " << lost << " lost\n";
   return lost == 0 && !acknowledged.empty() ? 0 : 1;
