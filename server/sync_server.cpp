@@ -40,12 +40,28 @@ class SyncServer::Impl {
 
   ~Impl() { Stop(); }
 
-  std::uint16_t port() const noexcept { return acceptor_.local_endpoint().port(); }
+  std::uint16_t port() const noexcept {
+    asio::error_code ec;
+    return acceptor_.local_endpoint(ec).port();
+  }
 
   void Start() {
     asio::co_spawn(io_, Accept(), asio::detached);
     std::size_t n = config_.threads != 0 ? config_.threads : std::max(1u, std::thread::hardware_concurrency());
-    for (std::size_t i = 0; i < n; ++i) threads_.emplace_back([this] { io_.run(); });
+    for (std::size_t i = 0; i < n; ++i) {
+      threads_.emplace_back([this] {
+        // A handler that throws (out of memory) costs its connection, not
+        // the thread.
+        for (;;) {
+          try {
+            io_.run();
+            return;
+          } catch (const std::exception& e) {
+            Log(LogLevel::kError, std::string("network thread: ") + e.what());
+          }
+        }
+      });
+    }
   }
 
   void Stop() {
@@ -180,8 +196,8 @@ class SyncServer::Impl::Connection : public Peer, public std::enable_shared_from
       }
     } catch (const std::system_error& e) {
       if (e.code() != asio::error::eof && e.code() != asio::error::operation_aborted) reason = e.code().message();
-    } catch (const std::bad_alloc&) {
-      reason = "out of memory";
+    } catch (const std::exception& e) {
+      reason = std::string("internal error: ") + e.what();
     }
     Close(closed_ ? "" : reason);
   }
