@@ -257,7 +257,7 @@ TEST_F(Loopback, ServerFullAndProgramTooOld) {
       // Once a slot is free, a newcomer is served.
       Disconnect(2),
   });
-  std::this_thread::sleep_for(100ms);
+  for (int i = 0; i < 500 && server_->connections() >= 2; ++i) std::this_thread::sleep_for(10ms);
   runner_->client(4, true).Send(Preamble(3, 0));
   Run({Send(4, {Register(1, "full", 1)}), Expect(4, {Status(1, 0)})});
 }
