@@ -175,6 +175,7 @@ class SyncServer::Impl::Connection : public Peer, public std::enable_shared_from
       while (!closed_) {
         const std::size_t n = co_await socket_.async_read_some(asio::buffer(buffer), asio::use_awaitable);
         lastRead_ = Clock::now();
+        readAny_ = true;
         replies.clear();
         // Password hashing and durable writes block: they run on the store
         // threads, so that these threads keep moving everyone else's bytes.
@@ -242,6 +243,8 @@ class SyncServer::Impl::Connection : public Peer, public std::enable_shared_from
         Close("server full");
       } else if (now - lastRead_ >= config.idleTimeout) {
         Close("idle");
+      } else if (!readAny_ && now - started_ >= config.handshakeTimeout) {
+        Close("silent since connecting");
       } else if (!queue_.empty() && now - lastWrite_ >= config.writeStall) {
         Close("slow reader: nothing written for too long");
       }
@@ -259,6 +262,7 @@ class SyncServer::Impl::Connection : public Peer, public std::enable_shared_from
   std::deque<sync::Frame> queue_;
   std::size_t queuedBytes_ = 0;
   bool closed_ = false;
+  bool readAny_ = false;
   Clock::time_point started_, lastRead_, lastWrite_;
 };
 

@@ -14,7 +14,8 @@
 //     on every Register for busyGrace, then closed (a few such at most;
 //     beyond those it is closed at once);
 //   - frames outside 6..131072 bytes or malformed: closed (Session);
-//   - nothing read for idleTimeout (the client beats every 20 s): closed;
+//   - nothing read for idleTimeout (the client beats every 20 s), or
+//     nothing at all for handshakeTimeout after connecting: closed;
 //   - outgoing bytes queued above maxQueuedBytes by other connections'
 //     pushes, or queued bytes not moving for writeStall: a slow reader,
 //     closed.  The connection's own replies pause its reading instead.
@@ -36,6 +37,7 @@ struct ServerConfig {
   std::size_t maxConnections = 20000;
   std::size_t maxQueuedBytes = 32u << 20;
   std::chrono::milliseconds idleTimeout{90000};
+  std::chrono::milliseconds handshakeTimeout{10000};  // first bytes must come by then
   std::chrono::milliseconds writeStall{30000};
   std::chrono::milliseconds busyGrace{2000};
   std::chrono::milliseconds watchdogPeriod{1000};

@@ -262,11 +262,17 @@ TEST_F(Loopback, ServerFullAndProgramTooOld) {
   Run({Send(4, {Register(1, "full", 1)}), Expect(4, {Status(1, 0)})});
 }
 
-TEST_F(Loopback, SlowReaderIsDroppedAndIdleConnectionsClose) {
+TEST_F(Loopback, SlowReadersAndSilentConnectionsAreDropped) {
   ServerConfig config = TestConfig();
   config.maxQueuedBytes = 256 * 1024;
   config.idleTimeout = 1500ms;
+  config.handshakeTimeout = 300ms;
   Start(config);
+  // Connected but silent: closed well before the idle time.
+  ScriptClient silent(server_->port());
+  const auto connected = std::chrono::steady_clock::now();
+  EXPECT_TRUE(silent.DrainUntilClosed(5s));
+  EXPECT_LT(std::chrono::steady_clock::now() - connected, 1200ms);
   ScriptClient slow(server_->port(), "127.0.0.1", 4096);
   slow.Send(Preamble());
   slow.Send(Register(1, "flood", 1));
