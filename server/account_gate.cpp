@@ -12,8 +12,8 @@ std::string KeyOf(std::span<const std::uint8_t> syncId) { return std::string(syn
 
 }  // namespace
 
-AccountGate::AccountGate(Store& store, PwhashLimits limits, RateLimit rateLimit)
-    : store_(store), limits_(limits), limiter_(rateLimit) {
+AccountGate::AccountGate(Store& store, PwhashLimits limits, RateLimit rateLimit, RateLimit creationLimit)
+    : store_(store), limits_(limits), limiter_(rateLimit), creations_(creationLimit) {
   randombytes_buf(cacheKey_.data(), cacheKey_.size());
 }
 
@@ -63,9 +63,11 @@ RegisterOutcome AccountGate::Register(std::span<const std::uint8_t> syncId, cons
       Remember(syncId, found->id, tag);
       return {0, found->id, false};
     }
+    if (creations_.Blocked(address, now)) return {sync::kSyncErrorServerBusy, 0, false};
     const auto hashed = HashVerifier(verifier, limits_);
     if (!hashed) return {sync::kSyncErrorServerUnknown, 0, false};
     if (const auto created = store_.CreateAccount(syncId, *hashed)) {
+      creations_.RecordFailure(address, now);
       Remember(syncId, *created, tag);
       return {0, *created, true};
     }

@@ -31,7 +31,10 @@ class AccountGate {
  public:
   static constexpr std::size_t kMaxCached = 200000;
 
-  AccountGate(Store& store, PwhashLimits limits, RateLimit rateLimit);
+  // creationLimit: new accounts one address may create per window (each
+  // costs a deliberately slow hash); beyond it, status 3 (try later).
+  AccountGate(Store& store, PwhashLimits limits, RateLimit rateLimit,
+              RateLimit creationLimit = {60, std::chrono::seconds(3600)});
 
   // address is the peer's IP address as text.  Throws StoreFailure.
   [[nodiscard]] RegisterOutcome Register(std::span<const std::uint8_t> syncId,
@@ -51,6 +54,7 @@ class AccountGate {
   Store& store_;
   PwhashLimits limits_;
   RateLimiter limiter_;
+  RateLimiter creations_;
   std::array<std::uint8_t, 32> cacheKey_{};
   std::mutex cacheMutex_;
   std::unordered_map<std::string, Cached> cache_;

@@ -40,7 +40,7 @@ int ListAccounts(Store& store) {
 
 int Serve(const Options& options, Store& store, ChangeFeed* feed) {
   Hub hub;
-  AccountGate gate(store, options.pwhash, options.rateLimit);
+  AccountGate gate(store, options.pwhash, options.rateLimit, options.creationLimit);
   Services services{store, hub, gate, options.session};
   // The feed replays into hub, so it stops before hub goes, however Serve ends.
   struct FeedGuard {

@@ -29,6 +29,8 @@ const char* const kUsage =
     "  --max-failures N        wrong passwords per sync ID and address before status 4\n"
     "                          (default 5; 0 disables the limit)\n"
     "  --failure-window SECS   window those failures are counted in (default 300)\n"
+    "  --max-new-accounts N    accounts one address may create per hour; more get status 3\n"
+    "                          (default 60; 0 disables the limit)\n"
     "  --pwhash LEVEL          Argon2id cost of stored verifier hashes: moderate (default),\n"
     "                          interactive, or min (tests only)\n"
     "Other:\n"
@@ -93,6 +95,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
        }},
       {"--min-version", [&](const std::string& v) { return ParseVersion(v, options.session.minVersion); }},
       {"--max-failures", [&](const std::string& v) { return Number(v, options.rateLimit.maxFailures); }},
+      {"--max-new-accounts",
+       [&](const std::string& v) { return Number(v, options.creationLimit.maxFailures); }},
       {"--failure-window",
        [&](const std::string& v) {
          if (!Number(v, seconds) || seconds == 0) return false;

@@ -23,6 +23,7 @@ struct Options {
   ServerConfig server;
   SessionConfig session;
   RateLimit rateLimit;
+  RateLimit creationLimit{60, std::chrono::seconds(3600)};
   PwhashLimits pwhash = PwhashLimits::Moderate();
   LogLevel logLevel = LogLevel::kInfo;
 };

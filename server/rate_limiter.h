@@ -29,6 +29,7 @@ class RateLimiter {
   explicit RateLimiter(RateLimit limit) : limit_(limit) {}
 
   [[nodiscard]] bool Blocked(const std::string& key, Clock::time_point now);
+  // Counts one event (a wrong verifier, or whatever else is limited).
   void RecordFailure(const std::string& key, Clock::time_point now);
 
  private:

@@ -26,7 +26,7 @@ TEST(OptionsTest, DefaultsNeedNothingButWorkFromTheCurrentDirectory) {
 TEST(OptionsTest, FlagsSetTheirValues) {
   const auto o = Parse({"accounts", "--data", "/srv/x", "--listen", "[::1]:9000", "--min-version=3.4",
                         "--max-failures", "2", "--failure-window", "60", "--pwhash", "min", "--max-connections", "7",
-                        "--idle-timeout", "5", "--threads", "3", "--log-level", "error"});
+                        "--idle-timeout", "5", "--threads", "3", "--log-level", "error", "--max-new-accounts", "9"});
   ASSERT_TRUE(o);
   EXPECT_EQ(o->command, Command::kAccounts);
   EXPECT_EQ(o->dataDir, "/srv/x");
@@ -40,6 +40,7 @@ TEST(OptionsTest, FlagsSetTheirValues) {
   EXPECT_EQ(o->server.idleTimeout, std::chrono::seconds(5));
   EXPECT_EQ(o->server.threads, 3u);
   EXPECT_EQ(o->logLevel, LogLevel::kError);
+  EXPECT_EQ(o->creationLimit.maxFailures, 9u);
   EXPECT_EQ(Parse({":8100"}) ? 1 : 0, 0);  // a bare value is not an option
   EXPECT_EQ(Parse({"--listen", ":8100"})->server.host, "0.0.0.0");
   EXPECT_EQ(Parse({"--data", "d", "--help"})->command, Command::kHelp);

@@ -172,6 +172,18 @@ TEST_F(SessionTest, ItemsPushedDuringAListAreNotSentTwice) {
   EXPECT_EQ(replies, want);
 }
 
+TEST_F(SessionTest, NewAccountsPerAddressAreLimited) {
+  AccountGate gate(store_, PwhashLimits::Fastest(), {3, 60s}, {2, 60s});
+  const auto now = RateLimiter::Clock::now();
+  EXPECT_EQ(gate.Register(Id("n1"), V(1), "10.0.0.1", now).status, 0);
+  EXPECT_EQ(gate.Register(Id("n2"), V(1), "10.0.0.1", now).status, 0);
+  EXPECT_EQ(gate.Register(Id("n3"), V(1), "10.0.0.1", now).status, 3);
+  // Existing accounts and other addresses are not affected; the window ends.
+  EXPECT_EQ(gate.Register(Id("n1"), V(1), "10.0.0.1", now).status, 0);
+  EXPECT_EQ(gate.Register(Id("n3"), V(1), "10.0.0.2", now).status, 0);
+  EXPECT_EQ(gate.Register(Id("n4"), V(1), "10.0.0.1", now + 61s).status, 0);
+}
+
 TEST(RateLimiterTest, FailuresAgeOutOfTheWindow) {
   RateLimiter limiter({2, 10s});
   const auto t0 = RateLimiter::Clock::time_point{} + 1000s;
