@@ -11,6 +11,7 @@ packages=(
   mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine64 xvfb xdotool imagemagick procps python3
   locales fonts-wqy-microhei
+  libasio-dev libsodium-dev libpq-dev postgresql
 )
 
 missing=()
