@@ -21,12 +21,12 @@ answer() {
   echo "$text" | grep -qF "$2" || { echo "  box $1 said: $text"; return 1; }
 }
 db() { (cd "$dir" && "$wine" "$dbtool" "$@" 2>/dev/null | tr -d '\r'); }
-# Opens the dialog with its command and waits until it is up and has
-# settled: Wine activates a new window a moment after it is mapped, and text
-# set into a box before that is lost, as a person would not type so soon.
+# Opens the dialog with its command and waits until the new dialog (not the
+# one closed a moment ago, whose window can linger hidden) shows its boxes;
+# then a moment more, as a person would take before typing.
 open_dialog() {
   poke class KorrinVellumo 32794
-  wait_for 30 window_shown "^$1\$" || return 1
+  wait_for 30 poke ready "$1" 1000 || return 1
   sleep 1
 }
 

@@ -5,6 +5,8 @@
 //   post-command text TITLE        prints, in UTF-8, the texts of the controls in
 //                                  the windows titled TITLE (a message box's text)
 //   post-command clipboard         prints the clipboard's text in UTF-8
+//   post-command ready TITLE ID    succeeds once a visible window titled TITLE
+//                                  has control ID
 //   post-command settext TITLE ID TEXT  replaces the text of control ID in the
 //                                  window titled TITLE, as typing would
 //   post-command visible CLASS     whether a visible window of that class exists
@@ -119,11 +121,18 @@ int PrintClipboard() {
   return result;
 }
 
+// The visible window of that title that has the control: a closed
+// dialog's window can outlive its X window for a moment, hidden, and one
+// just opened is not always the first of its title.
+HWND VisibleControl(const wchar_t* title, int id) {
+  for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, nullptr, title)) != nullptr;)
+    if (const HWND control = ::IsWindowVisible(w) ? ::GetDlgItem(w, id) : nullptr) return control;
+  return nullptr;
+}
+
 int SetControlText(const wchar_t* title, int id, const wchar_t* text) {
-  const HWND window = ::FindWindowW(nullptr, title);
-  const HWND control = window ? ::GetDlgItem(window, id) : nullptr;
-  if (!control) return 1;
-  return ::SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) ? 0 : 1;
+  const HWND control = VisibleControl(title, id);
+  return control && ::SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) ? 0 : 1;
 }
 
 }  // namespace
@@ -146,6 +155,8 @@ int wmain(int argc, wchar_t** argv) {
     return w && ::IsWindowVisible(w) ? 0 : 1;
   }
   if (argc == 3 && std::wcscmp(argv[1], L"text") == 0) return PrintTexts(argv[2]);
+  if (argc == 4 && std::wcscmp(argv[1], L"ready") == 0)
+    return VisibleControl(argv[2], static_cast<int>(std::wcstol(argv[3], nullptr, 10))) ? 0 : 1;
   if (argc == 5 && std::wcscmp(argv[1], L"settext") == 0)
     return SetControlText(argv[2], static_cast<int>(std::wcstol(argv[3], nullptr, 10)), argv[4]);
   if (argc != 4) return 2;
