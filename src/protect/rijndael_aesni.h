@@ -7,6 +7,7 @@
 // AESKEYGENASSIST.  24- and 32-byte keys are expanded by the portable,
 // table-driven schedule, so their key set-up (but not their encryption) is
 // not constant-time; the program never uses them.
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -27,5 +28,12 @@ void EncryptBlock(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
                   std::span<std::uint8_t> out) noexcept;
 void DecryptBlock(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
                   std::span<std::uint8_t> out) noexcept;
+
+// CBC over whole blocks of a and b alternately: a into b, b back into a,
+// roundTrips times, one chaining value running through all of it (read from
+// and written back to chain).  Round keys and chain stay in registers for
+// the whole call.
+void CbcRoundTrips(const RijndaelSchedule& s, std::uint8_t* chain, std::uint8_t* a,
+                   std::uint8_t* b, std::size_t bytes, int roundTrips) noexcept;
 
 }  // namespace vellumo::protect::aesni

@@ -6,6 +6,7 @@
 
 #include "protect/wipe_guard.h"
 #include "protect/rijndael_tables.h"
+#include "protect/rijndael_vperm.h"
 
 namespace vellumo::protect::portable {
 namespace {
@@ -54,6 +55,10 @@ void InvSubShift(const State& in, State& out, const Permutation& source,
 
 void EncryptBlock(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
                   std::span<std::uint8_t> out) noexcept {
+  if (s.blockBytes == 16 && vperm::Available()) {
+    vperm::EncryptBlock(s, in.data(), out.data());
+    return;
+  }
   const std::size_t bytes = s.blockBytes;
   const Permutation& shift = ShiftFor(bytes / 4);
   State a{};
@@ -79,6 +84,10 @@ void EncryptBlock(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
 // RijndaelSchedule::dec in order, as with AESDEC.
 void DecryptBlock(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
                   std::span<std::uint8_t> out) noexcept {
+  if (s.blockBytes == 16 && vperm::Available()) {
+    vperm::DecryptBlock(s, in.data(), out.data());
+    return;
+  }
   const std::size_t bytes = s.blockBytes;
   const Permutation& shift = ShiftFor(bytes / 4);
   State a{};
