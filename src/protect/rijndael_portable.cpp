@@ -57,8 +57,22 @@ void EncryptBlock(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
                   std::span<std::uint8_t> out) noexcept {
   if (s.blockBytes == 16 && vperm::Available()) {
     vperm::EncryptBlock(s, in.data(), out.data());
-    return;
+  } else {
+    EncryptBlockWithTables(s, in, out);
   }
+}
+
+void DecryptBlock(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
+                  std::span<std::uint8_t> out) noexcept {
+  if (s.blockBytes == 16 && vperm::Available()) {
+    vperm::DecryptBlock(s, in.data(), out.data());
+  } else {
+    DecryptBlockWithTables(s, in, out);
+  }
+}
+
+void EncryptBlockWithTables(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
+                            std::span<std::uint8_t> out) noexcept {
   const std::size_t bytes = s.blockBytes;
   const Permutation& shift = ShiftFor(bytes / 4);
   State a{};
@@ -82,12 +96,8 @@ void EncryptBlock(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
 
 // The equivalent inverse cipher, so that the round keys are those of
 // RijndaelSchedule::dec in order, as with AESDEC.
-void DecryptBlock(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
-                  std::span<std::uint8_t> out) noexcept {
-  if (s.blockBytes == 16 && vperm::Available()) {
-    vperm::DecryptBlock(s, in.data(), out.data());
-    return;
-  }
+void DecryptBlockWithTables(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
+                            std::span<std::uint8_t> out) noexcept {
   const std::size_t bytes = s.blockBytes;
   const Permutation& shift = ShiftFor(bytes / 4);
   State a{};

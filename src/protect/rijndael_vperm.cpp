@@ -9,7 +9,6 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 #define VELLUMO_HAVE_VPERM 1
-#include <cpuid.h>
 #include <immintrin.h>
 #else
 #define VELLUMO_HAVE_VPERM 0
@@ -19,15 +18,17 @@ namespace vellumo::protect::vperm {
 
 #if VELLUMO_HAVE_VPERM
 
-#define VELLUMO_VPERM_TARGET __attribute__((target("ssse3")))
-#define VELLUMO_VPERM_INLINE [[gnu::always_inline]] VELLUMO_VPERM_TARGET inline
-
 namespace {
 
-bool QueryCpu() noexcept {
-  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-  if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return false;
-  return (ecx & bit_SSSE3) != 0;
+bool QuerySsse3() noexcept {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("ssse3");
+}
+
+// Also true only when the operating system saves the 256-bit registers.
+bool QueryAvx2() noexcept {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
 }
 
 using Bytes16 = std::array<std::uint8_t, 16>;
@@ -118,28 +119,28 @@ constexpr bool CascadeMatches() noexcept {
 }
 static_assert(CascadeMatches());
 
-VELLUMO_VPERM_INLINE __m128i Load(const std::uint8_t* p) noexcept {
-  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-}
+}  // namespace
 
-VELLUMO_VPERM_INLINE void Store(std::uint8_t* p, __m128i v) noexcept {
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
-}
-
+// Each form is compiled for its own instruction set; nothing outside these
+// regions uses it, and the dispatch below enters one only after cpuid.
+namespace narrow {
+namespace {
+#pragma GCC push_options
+#pragma GCC target("ssse3")
 // The sixteen rows of one S-box; all of them are read for every lookup.
 // Loaded once per call so that a long chain keeps them in registers.
 struct Box {
   __m128i row[16];
 };
 
-VELLUMO_VPERM_INLINE Box LoadBox(const std::array<Bytes16, 16>& rows) noexcept {
+[[gnu::always_inline]] inline Box LoadBox(const std::array<Bytes16, 16>& rows) noexcept {
   Box b;
-  for (int h = 0; h < 16; ++h) b.row[h] = Load(rows[h].data());
+  for (int h = 0; h < 16; ++h) b.row[h] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[h].data()));
   return b;
 }
 
 template <int H>
-VELLUMO_VPERM_INLINE __m128i Slice(const Box& box, __m128i x, __m128i upper) noexcept {
+[[gnu::always_inline]] inline __m128i Slice(const Box& box, __m128i x, __m128i upper) noexcept {
   if constexpr ((H & 7) == 7) {
     return _mm_shuffle_epi8(box.row[H], (H & 8) ? upper : x);
   } else {
@@ -150,7 +151,7 @@ VELLUMO_VPERM_INLINE __m128i Slice(const Box& box, __m128i x, __m128i upper) noe
 
 // Sixteen shuffles, four independent XOR chains.
 template <int... H>
-VELLUMO_VPERM_INLINE __m128i SubstituteRows(const Box& box, __m128i x,
+[[gnu::always_inline]] inline __m128i SubstituteRows(const Box& box, __m128i x,
                                             std::integer_sequence<int, H...>) noexcept {
   const __m128i upper = _mm_xor_si128(x, _mm_set1_epi8(static_cast<char>(0x80)));
   __m128i acc[4] = {_mm_setzero_si128(), _mm_setzero_si128(), _mm_setzero_si128(),
@@ -159,115 +160,120 @@ VELLUMO_VPERM_INLINE __m128i SubstituteRows(const Box& box, __m128i x,
   return _mm_xor_si128(_mm_xor_si128(acc[0], acc[1]), _mm_xor_si128(acc[2], acc[3]));
 }
 
-VELLUMO_VPERM_INLINE __m128i Substitute(const Box& box, __m128i x) noexcept {
+[[gnu::always_inline]] inline __m128i Substitute(const Box& box, __m128i x) noexcept {
   return SubstituteRows(box, x, std::make_integer_sequence<int, 16>{});
 }
 
-// Multiplication by x of every byte; the reduction mask comes from the sign
-// bit by a compare, not a branch.
-VELLUMO_VPERM_INLINE __m128i XTime(__m128i v) noexcept {
-  const __m128i carry = _mm_cmplt_epi8(v, _mm_setzero_si128());
-  return _mm_xor_si128(_mm_add_epi8(v, v), _mm_and_si128(carry, _mm_set1_epi8(0x1B)));
-}
+#include "protect/rijndael_vperm_rounds.inc"
+#pragma GCC pop_options
+}  // namespace
+}  // namespace narrow
 
-struct Masks {
-  __m128i shift;
-  __m128i rot1;
-  __m128i rot2;
-  __m128i rot3;
+namespace wide {
+namespace {
+#pragma GCC push_options
+#pragma GCC target("avx2")
+// The same rows paired in 256-bit registers: row h in the low half, row
+// h + 8 in the high half, so one shuffle serves both halves of the S-box.
+struct Box {
+  __m256i pair[8];
 };
 
-VELLUMO_VPERM_INLINE Masks LoadMasks(const Bytes16& shift) noexcept {
-  return {Load(shift.data()), Load(kTables.rot1.data()), Load(kTables.rot2.data()),
-          Load(kTables.rot3.data())};
-}
-
-// out_i = 2 a_i + 3 a_(i+1) + a_(i+2) + a_(i+3) in every column.
-VELLUMO_VPERM_INLINE __m128i MixColumns(const Masks& m, __m128i s) noexcept {
-  const __m128i r1 = _mm_shuffle_epi8(s, m.rot1);
-  const __m128i r2 = _mm_shuffle_epi8(s, m.rot2);
-  const __m128i r3 = _mm_shuffle_epi8(s, m.rot3);
-  return _mm_xor_si128(_mm_xor_si128(XTime(_mm_xor_si128(s, r1)), r1), _mm_xor_si128(r2, r3));
-}
-
-// InvMixColumns as a pre-multiplication by (04 x^2 + 05) followed by
-// MixColumns, as the table engine does it.
-VELLUMO_VPERM_INLINE __m128i InvMixColumns(const Masks& m, __m128i s) noexcept {
-  const __m128i r2 = _mm_shuffle_epi8(s, m.rot2);
-  return MixColumns(m, _mm_xor_si128(s, XTime(XTime(_mm_xor_si128(s, r2)))));
-}
-
-// AES-128 and the other key sizes differ only in the round count.
-VELLUMO_VPERM_INLINE __m128i Encrypt(const Box& box, const Masks& m, const std::uint8_t* keys,
-                                     std::size_t rounds, __m128i x) noexcept {
-  x = _mm_xor_si128(x, Load(keys));
-  for (std::size_t r = 1; r < rounds; ++r) {
-    // ShiftRows moves whole bytes, so it may come before SubBytes.
-    x = Substitute(box, _mm_shuffle_epi8(x, m.shift));
-    x = _mm_xor_si128(MixColumns(m, x), Load(keys + 16 * r));
+[[gnu::always_inline]] inline Box LoadBox(const std::array<Bytes16, 16>& rows) noexcept {
+  Box b;
+  for (int h = 0; h < 8; ++h) {
+    b.pair[h] = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[h].data()))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[h + 8].data())), 1);
   }
-  x = Substitute(box, _mm_shuffle_epi8(x, m.shift));
-  return _mm_xor_si128(x, Load(keys + 16 * rounds));
+  return b;
 }
 
-VELLUMO_VPERM_INLINE __m128i Decrypt(const Box& box, const Masks& m, const std::uint8_t* keys,
-                                     std::size_t rounds, __m128i x) noexcept {
-  x = _mm_xor_si128(x, Load(keys));
-  for (std::size_t r = 1; r < rounds; ++r) {
-    x = _mm_shuffle_epi8(Substitute(box, x), m.shift);
-    x = _mm_xor_si128(InvMixColumns(m, x), Load(keys + 16 * r));
+template <int P>
+[[gnu::always_inline]] inline __m256i Pair(const Box& box, __m256i both) noexcept {
+  if constexpr (P == 7) {
+    return _mm256_shuffle_epi8(box.pair[P], both);
+  } else {
+    const __m256i bias = _mm256_set1_epi8(static_cast<char>(0x80 - 16 * (P + 1)));
+    return _mm256_shuffle_epi8(box.pair[P], _mm256_adds_epu8(both, bias));
   }
-  x = _mm_shuffle_epi8(Substitute(box, x), m.shift);
-  return _mm_xor_si128(x, Load(keys + 16 * rounds));
 }
 
+template <int... P>
+[[gnu::always_inline]] inline __m128i SubstitutePairs(const Box& box, __m128i x,
+                                                      std::integer_sequence<int, P...>) noexcept {
+  // The state in both halves, the high half with its top bits flipped.
+  const __m256i flip = _mm256_set_epi64x(static_cast<long long>(0x8080808080808080ull),
+                                         static_cast<long long>(0x8080808080808080ull), 0, 0);
+  const __m256i both = _mm256_xor_si256(_mm256_broadcastsi128_si256(x), flip);
+  __m256i acc[4] = {_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256(),
+                    _mm256_setzero_si256()};
+  ((acc[P & 3] = _mm256_xor_si256(acc[P & 3], Pair<P>(box, both))), ...);
+  const __m256i all = _mm256_xor_si256(_mm256_xor_si256(acc[0], acc[1]), _mm256_xor_si256(acc[2], acc[3]));
+  return _mm_xor_si128(_mm256_castsi256_si128(all), _mm256_extracti128_si256(all, 1));
+}
+
+[[gnu::always_inline]] inline __m128i Substitute(const Box& box, __m128i x) noexcept {
+  return SubstitutePairs(box, x, std::make_integer_sequence<int, 8>{});
+}
+
+#include "protect/rijndael_vperm_rounds.inc"
+#pragma GCC pop_options
 }  // namespace
+}  // namespace wide
 
 bool Available() noexcept {
-  static const bool available = QueryCpu();
+  static const bool available = QuerySsse3();
   return available;
 }
 
-VELLUMO_VPERM_TARGET void EncryptBlock(const RijndaelSchedule& s, const std::uint8_t* in,
-                                       std::uint8_t* out) noexcept {
-  const Box box = LoadBox(kTables.sbox);
-  const Masks m = LoadMasks(kTables.shiftRows);
-  Store(out, Encrypt(box, m, s.enc.data(), s.rounds, Load(in)));
+bool FormAvailable(Form form) noexcept {
+  static const bool avx2 = QueryAvx2();
+  return Available() && (form == Form::k128 || avx2);
 }
 
-VELLUMO_VPERM_TARGET void DecryptBlock(const RijndaelSchedule& s, const std::uint8_t* in,
-                                       std::uint8_t* out) noexcept {
-  const Box box = LoadBox(kTables.invSbox);
-  const Masks m = LoadMasks(kTables.invShiftRows);
-  Store(out, Decrypt(box, m, s.dec.data(), s.rounds, Load(in)));
-}
+namespace {
 
-VELLUMO_VPERM_TARGET void CbcRoundTrips(const RijndaelSchedule& s, std::uint8_t* chain,
-                                        std::uint8_t* a, std::uint8_t* b, std::size_t bytes,
-                                        int roundTrips) noexcept {
-  const Box box = LoadBox(kTables.sbox);
-  const Masks m = LoadMasks(kTables.shiftRows);
-  __m128i c = Load(chain);
-  for (int trip = 0; trip < roundTrips; ++trip) {
-    for (std::size_t off = 0; off < bytes; off += 16) {
-      c = Encrypt(box, m, s.enc.data(), s.rounds, _mm_xor_si128(c, Load(a + off)));
-      Store(b + off, c);
-    }
-    for (std::size_t off = 0; off < bytes; off += 16) {
-      c = Encrypt(box, m, s.enc.data(), s.rounds, _mm_xor_si128(c, Load(b + off)));
-      Store(a + off, c);
-    }
+Form Best() noexcept { return FormAvailable(Form::k256) ? Form::k256 : Form::k128; }
+
+}  // namespace
+
+void EncryptBlock(const RijndaelSchedule& s, const std::uint8_t* in, std::uint8_t* out, Form form) noexcept {
+  if (form == Form::kBest) form = Best();
+  if (form == Form::k256) {
+    wide::EncryptBlockImpl(s, in, out);
+  } else {
+    narrow::EncryptBlockImpl(s, in, out);
   }
-  Store(chain, c);
+}
+
+void DecryptBlock(const RijndaelSchedule& s, const std::uint8_t* in, std::uint8_t* out, Form form) noexcept {
+  if (form == Form::kBest) form = Best();
+  if (form == Form::k256) {
+    wide::DecryptBlockImpl(s, in, out);
+  } else {
+    narrow::DecryptBlockImpl(s, in, out);
+  }
+}
+
+void CbcRoundTrips(const RijndaelSchedule& s, std::uint8_t* chain, std::uint8_t* a, std::uint8_t* b,
+                   std::size_t bytes, int roundTrips, Form form) noexcept {
+  if (form == Form::kBest) form = Best();
+  if (form == Form::k256) {
+    wide::CbcRoundTripsImpl(s, chain, a, b, bytes, roundTrips);
+  } else {
+    narrow::CbcRoundTripsImpl(s, chain, a, b, bytes, roundTrips);
+  }
 }
 
 #else  // no byte-shuffle instruction on this architecture
 
 bool Available() noexcept { return false; }
-void EncryptBlock(const RijndaelSchedule&, const std::uint8_t*, std::uint8_t*) noexcept { std::abort(); }
-void DecryptBlock(const RijndaelSchedule&, const std::uint8_t*, std::uint8_t*) noexcept { std::abort(); }
+bool FormAvailable(Form) noexcept { return false; }
+void EncryptBlock(const RijndaelSchedule&, const std::uint8_t*, std::uint8_t*, Form) noexcept { std::abort(); }
+void DecryptBlock(const RijndaelSchedule&, const std::uint8_t*, std::uint8_t*, Form) noexcept { std::abort(); }
 void CbcRoundTrips(const RijndaelSchedule&, std::uint8_t*, std::uint8_t*, std::uint8_t*, std::size_t,
-                   int) noexcept {
+                   int, Form) noexcept {
   std::abort();
 }
 

@@ -18,14 +18,25 @@ namespace vellumo::protect::vperm {
 // cpuid reports SSSE3 (and this is an x86 build); asked once.
 [[nodiscard]] bool Available() noexcept;
 
-// Only when Available() and s.blockBytes == 16.  in and out may be the same.
-void EncryptBlock(const RijndaelSchedule& s, const std::uint8_t* in, std::uint8_t* out) noexcept;
-void DecryptBlock(const RijndaelSchedule& s, const std::uint8_t* in, std::uint8_t* out) noexcept;
+// The engine comes in two forms with identical results: 128-bit registers
+// (SSSE3), and 256-bit registers (AVX2) where one shuffle looks a state up
+// in two S-box rows at once.  kBest is the wider one the processor has;
+// tests name a form to check both.
+enum class Form { kBest, k128, k256 };
+[[nodiscard]] bool FormAvailable(Form form) noexcept;
+
+// Only when Available() (and FormAvailable(form)) and s.blockBytes == 16.
+// in and out may be the same.
+void EncryptBlock(const RijndaelSchedule& s, const std::uint8_t* in, std::uint8_t* out,
+                  Form form = Form::kBest) noexcept;
+void DecryptBlock(const RijndaelSchedule& s, const std::uint8_t* in, std::uint8_t* out,
+                  Form form = Form::kBest) noexcept;
 
 // CBC over whole blocks of a and b alternately: a into b, b back into a,
 // roundTrips times, one chaining value running through all of it (read from
 // and written back to chain).  The state stays in registers throughout.
 void CbcRoundTrips(const RijndaelSchedule& s, std::uint8_t* chain, std::uint8_t* a,
-                   std::uint8_t* b, std::size_t bytes, int roundTrips) noexcept;
+                   std::uint8_t* b, std::size_t bytes, int roundTrips,
+                   Form form = Form::kBest) noexcept;
 
 }  // namespace vellumo::protect::vperm
