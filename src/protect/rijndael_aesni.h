@@ -4,9 +4,9 @@
 //
 // Constant-time.  Each round is one AESENC/AESDEC instruction with no
 // data-dependent branch or memory access, and a 16-byte key is expanded with
-// AESKEYGENASSIST.  24- and 32-byte keys are expanded by the portable,
-// table-driven schedule, so their key set-up (but not their encryption) is
-// not constant-time; the program never uses them.
+// AESKEYGENASSIST.  24- and 32-byte keys (which the program never uses) are
+// expanded by the portable schedule, whose S-box is the shuffle-based one of
+// rijndael_vperm.h.
 #include <cstddef>
 #include <cstdint>
 #include <span>

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 #include "protect/rijndael_tables.h"
@@ -165,6 +166,14 @@ template <int... H>
 }
 
 #include "protect/rijndael_vperm_rounds.inc"
+
+void SubWordImpl(std::uint8_t* word) noexcept {
+  std::uint32_t w = 0;
+  std::memcpy(&w, word, 4);
+  const __m128i x = Substitute(LoadBox(kTables.sbox), _mm_cvtsi32_si128(static_cast<int>(w)));
+  w = static_cast<std::uint32_t>(_mm_cvtsi128_si32(x));
+  std::memcpy(word, &w, 4);
+}
 #pragma GCC pop_options
 }  // namespace
 }  // namespace narrow
@@ -256,6 +265,8 @@ void DecryptBlock(const RijndaelSchedule& s, const std::uint8_t* in, std::uint8_
   }
 }
 
+void SubWord(std::uint8_t* word) noexcept { narrow::SubWordImpl(word); }
+
 void CbcRoundTrips(const RijndaelSchedule& s, std::uint8_t* chain, std::uint8_t* a, std::uint8_t* b,
                    std::size_t bytes, int roundTrips, Form form) noexcept {
   if (form == Form::kBest) form = Best();
@@ -270,6 +281,7 @@ void CbcRoundTrips(const RijndaelSchedule& s, std::uint8_t* chain, std::uint8_t*
 
 bool Available() noexcept { return false; }
 bool FormAvailable(Form) noexcept { return false; }
+void SubWord(std::uint8_t*) noexcept { std::abort(); }
 void EncryptBlock(const RijndaelSchedule&, const std::uint8_t*, std::uint8_t*, Form) noexcept { std::abort(); }
 void DecryptBlock(const RijndaelSchedule&, const std::uint8_t*, std::uint8_t*, Form) noexcept { std::abort(); }
 void CbcRoundTrips(const RijndaelSchedule&, std::uint8_t*, std::uint8_t*, std::uint8_t*, std::size_t,

@@ -32,6 +32,10 @@ void EncryptBlock(const RijndaelSchedule& s, const std::uint8_t* in, std::uint8_
 void DecryptBlock(const RijndaelSchedule& s, const std::uint8_t* in, std::uint8_t* out,
                   Form form = Form::kBest) noexcept;
 
+// SubBytes of four bytes in place, for the key schedule.  Only when
+// Available().
+void SubWord(std::uint8_t* word) noexcept;
+
 // CBC over whole blocks of a and b alternately: a into b, b back into a,
 // roundTrips times, one chaining value running through all of it (read from
 // and written back to chain).  The state stays in registers throughout.
