@@ -10,6 +10,13 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 #define VELLUMO_HAVE_VPERM 1
+// GCC does not realign the stack for 256-bit spills on Windows, where the
+// stack is only 16-byte aligned, so the wide form is left out there.
+#if defined(_WIN32)
+#define VELLUMO_VPERM_WIDE 0
+#else
+#define VELLUMO_VPERM_WIDE 1
+#endif
 #include <immintrin.h>
 #else
 #define VELLUMO_HAVE_VPERM 0
@@ -178,6 +185,7 @@ void SubWordImpl(std::uint8_t* word) noexcept {
 }  // namespace
 }  // namespace narrow
 
+#if VELLUMO_VPERM_WIDE
 namespace wide {
 namespace {
 #pragma GCC push_options
@@ -230,6 +238,7 @@ template <int... P>
 #pragma GCC pop_options
 }  // namespace
 }  // namespace wide
+#endif
 
 bool Available() noexcept {
   static const bool available = QuerySsse3();
@@ -237,7 +246,7 @@ bool Available() noexcept {
 }
 
 bool FormAvailable(Form form) noexcept {
-  static const bool avx2 = QueryAvx2();
+  static const bool avx2 = VELLUMO_VPERM_WIDE && QueryAvx2();
   return Available() && (form == Form::k128 || avx2);
 }
 
@@ -249,20 +258,24 @@ Form Best() noexcept { return FormAvailable(Form::k256) ? Form::k256 : Form::k12
 
 void EncryptBlock(const RijndaelSchedule& s, const std::uint8_t* in, std::uint8_t* out, Form form) noexcept {
   if (form == Form::kBest) form = Best();
+#if VELLUMO_VPERM_WIDE
   if (form == Form::k256) {
     wide::EncryptBlockImpl(s, in, out);
-  } else {
-    narrow::EncryptBlockImpl(s, in, out);
+    return;
   }
+#endif
+  narrow::EncryptBlockImpl(s, in, out);
 }
 
 void DecryptBlock(const RijndaelSchedule& s, const std::uint8_t* in, std::uint8_t* out, Form form) noexcept {
   if (form == Form::kBest) form = Best();
+#if VELLUMO_VPERM_WIDE
   if (form == Form::k256) {
     wide::DecryptBlockImpl(s, in, out);
-  } else {
-    narrow::DecryptBlockImpl(s, in, out);
+    return;
   }
+#endif
+  narrow::DecryptBlockImpl(s, in, out);
 }
 
 void SubWord(std::uint8_t* word) noexcept { narrow::SubWordImpl(word); }
@@ -270,11 +283,13 @@ void SubWord(std::uint8_t* word) noexcept { narrow::SubWordImpl(word); }
 void CbcRoundTrips(const RijndaelSchedule& s, std::uint8_t* chain, std::uint8_t* a, std::uint8_t* b,
                    std::size_t bytes, int roundTrips, Form form) noexcept {
   if (form == Form::kBest) form = Best();
+#if VELLUMO_VPERM_WIDE
   if (form == Form::k256) {
     wide::CbcRoundTripsImpl(s, chain, a, b, bytes, roundTrips);
-  } else {
-    narrow::CbcRoundTripsImpl(s, chain, a, b, bytes, roundTrips);
+    return;
   }
+#endif
+  narrow::CbcRoundTripsImpl(s, chain, a, b, bytes, roundTrips);
 }
 
 #else  // no byte-shuffle instruction on this architecture
