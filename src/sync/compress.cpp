@@ -152,9 +152,10 @@ class Encoder {
         capacity_(output.size()),
         w_(output),
         head_(std::make_unique<std::int32_t[]>(kHashSize)),
-        chain_(std::make_unique<std::int32_t[]>(kHashSize)) {
+        // A link is only ever read for a position that was inserted, and
+        // inserting writes it, so the chain table needs no clearing.
+        chain_(std::make_unique_for_overwrite<Link[]>(kHashSize)) {
     std::fill_n(head_.get(), kHashSize, -1);
-    std::fill_n(chain_.get(), kHashSize, -1);
   }
 
   [[nodiscard]] int Run(std::size_t& streamSizeBytes);
@@ -179,7 +180,13 @@ class Encoder {
   }
   void Insert(std::uint32_t p) noexcept {
     const std::uint32_t h = Hash(p);
-    chain_[p & kHashMask] = head_[h];
+    const std::int32_t old = head_[h];
+    if (old >= 0) {
+      const Link& o = chain_[old & kHashMask];
+      chain_[p & kHashMask] = {old, o.next, o.afterNext};
+    } else {
+      chain_[p & kHashMask] = {old, -1, -1};
+    }
     head_[h] = static_cast<std::int32_t>(p);
   }
 
@@ -203,7 +210,18 @@ class Encoder {
   std::size_t capacity_;
   NibbleWriter w_;
   std::unique_ptr<std::int32_t[]> head_;
-  std::unique_ptr<std::int32_t[]> chain_;
+  // next is the chain itself.  afterNext and third are the positions two
+  // and three links on as they were when this link was made; slots may have
+  // been reused since, so they are only ever prefetch hints.  Walking a
+  // chain is a series of dependent loads in a table larger than the L1
+  // cache; the hint starts the load three links ahead, so several are in
+  // flight at once.
+  struct Link {
+    std::int32_t next;
+    std::int32_t afterNext;
+    std::int32_t third;
+  };
+  std::unique_ptr<Link[]> chain_;
 
   std::size_t ctrlPos_ = 0;  // nibble position of the open group's control byte
   std::uint8_t flags_ = 0;
@@ -250,7 +268,9 @@ Encoder::Match Encoder::FindMatch(std::uint32_t o) const noexcept {
     const auto c = static_cast<std::uint32_t>(cand);
     // The walk is a chain of dependent loads; start the next one before
     // looking at this candidate.
-    const std::int32_t next = chain_[c & kHashMask];
+    const Link link = chain_[c & kHashMask];
+    const std::int32_t next = link.next;
+    if (link.third >= 0) __builtin_prefetch(&chain_[link.third & kHashMask]);
     // After a raw block rewinds the input, the chains may hold positions
     // ahead of o; they are passed over, not used.
     if (c < o) {
