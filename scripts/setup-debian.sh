@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ make pkg-config
   libgtest-dev googletest libbenchmark-dev
-  liblmdb-dev libsqlite3-dev
+  liblmdb-dev libsqlite3-dev libssl-dev zlib1g-dev liblz4-dev
   clang libclang-rt-14-dev
   mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine64 xvfb xdotool imagemagick procps python3

@@ -6,6 +6,7 @@
 #include "platform/secure_random.h"
 #include "protect/rijndael_aesni.h"
 #include "protect/rijndael_portable.h"
+#include "protect/rijndael_vperm.h"
 #include "protect/wipe_guard.h"
 
 namespace vellumo::protect {
@@ -103,6 +104,21 @@ void CAES::Encrypt(std::span<const std::uint8_t> in, std::span<std::uint8_t> out
       default:
         EncryptOne(src, dst);
         break;
+    }
+  }
+}
+
+void CAES::EncryptCbcRoundTrips(std::span<std::uint8_t> a, std::span<std::uint8_t> b,
+                                int roundTrips) {
+  CheckData(a.size(), b.size());
+  if (blockSize_ == 16 && accelerated_) {
+    aesni::CbcRoundTrips(schedule_, chain_.data(), a.data(), b.data(), a.size(), roundTrips);
+  } else if (blockSize_ == 16 && vperm::Available()) {
+    vperm::CbcRoundTrips(schedule_, chain_.data(), a.data(), b.data(), a.size(), roundTrips);
+  } else {
+    for (int trip = 0; trip < roundTrips; ++trip) {
+      Encrypt(a, b, Mode::CBC);
+      Encrypt(b, a, Mode::CBC);
     }
   }
 }

@@ -54,6 +54,12 @@ class CAES {
   void Encrypt(std::span<const std::uint8_t> in, std::span<std::uint8_t> out, Mode mode);
   void Decrypt(std::span<const std::uint8_t> in, std::span<std::uint8_t> out, Mode mode);
 
+  // CBC-encrypts a into b and b back into a, roundTrips times, continuing
+  // the chain: the bytes of 2 * roundTrips alternating Encrypt calls, but
+  // with the chaining value kept in a register across all of them.  a and b
+  // must be separate buffers of the same whole number of blocks.
+  void EncryptCbcRoundTrips(std::span<std::uint8_t> a, std::span<std::uint8_t> b, int roundTrips);
+
   [[nodiscard]] std::size_t BlockSize() const noexcept { return blockSize_; }
   // True when the key set up last runs on the processor's AES instructions.
   [[nodiscard]] bool Accelerated() const noexcept { return accelerated_; }

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "protect/engine_choice.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #define VELLUMO_HAVE_AESNI 1
 #include <cpuid.h>
@@ -73,7 +75,7 @@ VELLUMO_AES_TARGET void Invert(RijndaelSchedule& out) noexcept {
 
 bool Available() noexcept {
   static const bool available = QueryCpu();
-  return available;
+  return available && !PortableEnginesForced();
 }
 
 void ExpandKey(std::span<const std::uint8_t> key, RijndaelSchedule& out) noexcept {
@@ -105,6 +107,63 @@ VELLUMO_AES_TARGET void DecryptBlock(const RijndaelSchedule& s, std::span<const 
   Store(out.data(), _mm_aesdeclast_si128(x, Load(k + 16 * s.rounds)));
 }
 
+namespace {
+
+// One CBC encryption with the eleven AES-128 round keys held in registers.
+struct Keys128 {
+  __m128i k[11];
+};
+
+[[gnu::always_inline]] VELLUMO_AES_TARGET inline __m128i Encrypt128(const Keys128& keys,
+                                                                    __m128i x) noexcept {
+  x = _mm_xor_si128(x, keys.k[0]);
+  for (int r = 1; r < 10; ++r) x = _mm_aesenc_si128(x, keys.k[r]);
+  return _mm_aesenclast_si128(x, keys.k[10]);
+}
+
+VELLUMO_AES_TARGET void CbcRoundTrips128(const RijndaelSchedule& s, std::uint8_t* chain,
+                                         std::uint8_t* a, std::uint8_t* b, std::size_t bytes,
+                                         int roundTrips) noexcept {
+  Keys128 keys;
+  for (int r = 0; r <= 10; ++r) keys.k[r] = Load(s.enc.data() + 16 * r);
+  __m128i c = Load(chain);
+  for (int trip = 0; trip < roundTrips; ++trip) {
+    for (std::size_t off = 0; off < bytes; off += 16) {
+      c = Encrypt128(keys, _mm_xor_si128(c, Load(a + off)));
+      Store(b + off, c);
+    }
+    for (std::size_t off = 0; off < bytes; off += 16) {
+      c = Encrypt128(keys, _mm_xor_si128(c, Load(b + off)));
+      Store(a + off, c);
+    }
+  }
+  Store(chain, c);
+}
+
+}  // namespace
+
+VELLUMO_AES_TARGET void CbcRoundTrips(const RijndaelSchedule& s, std::uint8_t* chain,
+                                      std::uint8_t* a, std::uint8_t* b, std::size_t bytes,
+                                      int roundTrips) noexcept {
+  if (s.rounds == 10) {
+    CbcRoundTrips128(s, chain, a, b, bytes, roundTrips);
+    return;
+  }
+  __m128i c = Load(chain);
+  for (int trip = 0; trip < roundTrips; ++trip) {
+    for (int pass = 0; pass < 2; ++pass) {
+      const std::uint8_t* from = pass == 0 ? a : b;
+      std::uint8_t* to = pass == 0 ? b : a;
+      for (std::size_t off = 0; off < bytes; off += 16) {
+        Store(to + off, _mm_xor_si128(c, Load(from + off)));
+        EncryptBlock(s, std::span<const std::uint8_t>(to + off, 16), std::span<std::uint8_t>(to + off, 16));
+        c = Load(to + off);
+      }
+    }
+  }
+  Store(chain, c);
+}
+
 #else  // no AES instructions on this architecture
 
 bool Available() noexcept { return false; }
@@ -115,6 +174,10 @@ void EncryptBlock(const RijndaelSchedule&, std::span<const std::uint8_t>,
 }
 void DecryptBlock(const RijndaelSchedule&, std::span<const std::uint8_t>,
                   std::span<std::uint8_t>) noexcept {
+  std::abort();
+}
+void CbcRoundTrips(const RijndaelSchedule&, std::uint8_t*, std::uint8_t*, std::uint8_t*,
+                   std::size_t, int) noexcept {
   std::abort();
 }
 

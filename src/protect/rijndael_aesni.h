@@ -4,9 +4,10 @@
 //
 // Constant-time.  Each round is one AESENC/AESDEC instruction with no
 // data-dependent branch or memory access, and a 16-byte key is expanded with
-// AESKEYGENASSIST.  24- and 32-byte keys are expanded by the portable,
-// table-driven schedule, so their key set-up (but not their encryption) is
-// not constant-time; the program never uses them.
+// AESKEYGENASSIST.  24- and 32-byte keys (which the program never uses) are
+// expanded by the portable schedule, whose S-box is the shuffle-based one of
+// rijndael_vperm.h.
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -27,5 +28,12 @@ void EncryptBlock(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
                   std::span<std::uint8_t> out) noexcept;
 void DecryptBlock(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
                   std::span<std::uint8_t> out) noexcept;
+
+// CBC over whole blocks of a and b alternately: a into b, b back into a,
+// roundTrips times, one chaining value running through all of it (read from
+// and written back to chain).  Round keys and chain stay in registers for
+// the whole call.
+void CbcRoundTrips(const RijndaelSchedule& s, std::uint8_t* chain, std::uint8_t* a,
+                   std::uint8_t* b, std::size_t bytes, int roundTrips) noexcept;
 
 }  // namespace vellumo::protect::aesni

@@ -6,6 +6,7 @@
 
 #include "protect/wipe_guard.h"
 #include "protect/rijndael_tables.h"
+#include "protect/rijndael_vperm.h"
 
 namespace vellumo::protect::portable {
 namespace {
@@ -54,6 +55,24 @@ void InvSubShift(const State& in, State& out, const Permutation& source,
 
 void EncryptBlock(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
                   std::span<std::uint8_t> out) noexcept {
+  if (s.blockBytes == 16 && vperm::Available()) {
+    vperm::EncryptBlock(s, in.data(), out.data());
+  } else {
+    EncryptBlockWithTables(s, in, out);
+  }
+}
+
+void DecryptBlock(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
+                  std::span<std::uint8_t> out) noexcept {
+  if (s.blockBytes == 16 && vperm::Available()) {
+    vperm::DecryptBlock(s, in.data(), out.data());
+  } else {
+    DecryptBlockWithTables(s, in, out);
+  }
+}
+
+void EncryptBlockWithTables(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
+                            std::span<std::uint8_t> out) noexcept {
   const std::size_t bytes = s.blockBytes;
   const Permutation& shift = ShiftFor(bytes / 4);
   State a{};
@@ -77,8 +96,8 @@ void EncryptBlock(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
 
 // The equivalent inverse cipher, so that the round keys are those of
 // RijndaelSchedule::dec in order, as with AESDEC.
-void DecryptBlock(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
-                  std::span<std::uint8_t> out) noexcept {
+void DecryptBlockWithTables(const RijndaelSchedule& s, std::span<const std::uint8_t> in,
+                            std::span<std::uint8_t> out) noexcept {
   const std::size_t bytes = s.blockBytes;
   const Permutation& shift = ShiftFor(bytes / 4);
   State a{};

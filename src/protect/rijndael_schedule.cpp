@@ -1,13 +1,29 @@
 #include "protect/rijndael_schedule.h"
 
 #include <algorithm>
+#include <array>
 
 #include "protect/wipe_guard.h"
 #include "protect/rijndael_tables.h"
+#include "protect/rijndael_vperm.h"
 
 namespace vellumo::protect {
 
 using detail::kSBox;
+
+namespace {
+
+// The key is secret, so where the processor allows, its bytes go through the
+// shuffle-based S-box rather than a table lookup.
+void SubWord(std::array<std::uint8_t, 4>& word) noexcept {
+  if (vperm::Available()) {
+    vperm::SubWord(word.data());
+  } else {
+    for (auto& b : word) b = kSBox[b];
+  }
+}
+
+}  // namespace
 
 void ExpandRijndaelKey(std::span<const std::uint8_t> key, std::size_t blockBytes,
                        RijndaelSchedule& out) noexcept {
@@ -26,14 +42,12 @@ void ExpandRijndaelKey(std::span<const std::uint8_t> key, std::size_t blockBytes
     std::copy_n(w + 4 * (i - 1), 4, temp.begin());
     if (i % nk == 0) {
       // RotWord, SubWord, then the round constant into the first byte.
-      const std::uint8_t t0 = temp[0];
-      temp[0] = static_cast<std::uint8_t>(kSBox[temp[1]] ^ rcon);
-      temp[1] = kSBox[temp[2]];
-      temp[2] = kSBox[temp[3]];
-      temp[3] = kSBox[t0];
+      std::rotate(temp.begin(), temp.begin() + 1, temp.end());
+      SubWord(temp);
+      temp[0] = static_cast<std::uint8_t>(temp[0] ^ rcon);
       rcon = detail::XTime(rcon);
     } else if (nk > 6 && i % nk == 4) {
-      for (auto& b : temp) b = kSBox[b];
+      SubWord(temp);
     }
     for (std::size_t j = 0; j < 4; ++j) {
       w[4 * i + j] = static_cast<std::uint8_t>(w[4 * (i - nk) + j] ^ temp[j]);

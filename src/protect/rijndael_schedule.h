@@ -30,7 +30,8 @@ struct RijndaelSchedule {
 };
 
 // Key and block lengths must already be valid (16, 24 or 32 bytes).
-// Not constant-time: the S-box is a table indexed by key bytes.
+// Constant-time where the processor has SSSE3 (the S-box of rijndael_vperm.h);
+// elsewhere the S-box is a table indexed by key bytes.
 void ExpandRijndaelKey(std::span<const std::uint8_t> key, std::size_t blockBytes,
                        RijndaelSchedule& out) noexcept;
 

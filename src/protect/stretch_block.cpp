@@ -14,10 +14,7 @@ void StretchBlock(std::span<std::uint8_t> data, std::span<std::uint8_t> scratch,
   static constexpr std::array<std::uint8_t, 16> kIv{};
   CAES aes(engine);
   aes.MakeKey(kKey, kIv);
-  for (int round = 0; round < kStretchRounds; ++round) {
-    aes.Encrypt(data, scratch, CAES::Mode::CBC);
-    aes.Encrypt(scratch, data, CAES::Mode::CBC);
-  }
+  aes.EncryptCbcRoundTrips(data, scratch, kStretchRounds);
 }
 
 void StretchBlock(std::span<std::uint8_t> data, CAES::Engine engine) {

@@ -1,8 +1,11 @@
 #include "sync/compress.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
+
+#include "platform/bytes.h"
 
 namespace vellumo::sync {
 namespace {
@@ -149,9 +152,10 @@ class Encoder {
         capacity_(output.size()),
         w_(output),
         head_(std::make_unique<std::int32_t[]>(kHashSize)),
-        chain_(std::make_unique<std::int32_t[]>(kHashSize)) {
+        // A link is only ever read for a position that was inserted, and
+        // inserting writes it, so the chain table needs no clearing.
+        chain_(std::make_unique_for_overwrite<Link[]>(kHashSize)) {
     std::fill_n(head_.get(), kHashSize, -1);
-    std::fill_n(chain_.get(), kHashSize, -1);
   }
 
   [[nodiscard]] int Run(std::size_t& streamSizeBytes);
@@ -165,16 +169,24 @@ class Encoder {
   // Positions near the end hash with zero bytes past the input; that only
   // decides which chain they join, never what a match is measured against.
   [[nodiscard]] std::uint32_t Hash(std::uint32_t p) const noexcept {
+    if (p + 4 <= n_) return HashOf(LoadU32LE(in_ + p));
     std::uint8_t b[4] = {0, 0, 0, 0};
     for (std::uint32_t i = 0; i < 4 && p + i < n_; ++i) b[i] = in_[p + i];
     const std::uint32_t lo16 = static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8;
-    const std::uint32_t all32 = lo16 | static_cast<std::uint32_t>(b[2]) << 16 |
-                                static_cast<std::uint32_t>(b[3]) << 24;
-    return (lo16 + (all32 >> 9)) & kHashMask;
+    return HashOf(lo16 | static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24);
+  }
+  [[nodiscard]] static std::uint32_t HashOf(std::uint32_t all32) noexcept {
+    return ((all32 & 0xFFFF) + (all32 >> 9)) & kHashMask;
   }
   void Insert(std::uint32_t p) noexcept {
     const std::uint32_t h = Hash(p);
-    chain_[p & kHashMask] = head_[h];
+    const std::int32_t old = head_[h];
+    if (old >= 0) {
+      const Link& o = chain_[old & kHashMask];
+      chain_[p & kHashMask] = {old, o.next, o.afterNext};
+    } else {
+      chain_[p & kHashMask] = {old, -1, -1};
+    }
     head_[h] = static_cast<std::int32_t>(p);
   }
 
@@ -198,7 +210,18 @@ class Encoder {
   std::size_t capacity_;
   NibbleWriter w_;
   std::unique_ptr<std::int32_t[]> head_;
-  std::unique_ptr<std::int32_t[]> chain_;
+  // next is the chain itself.  afterNext and third are the positions two
+  // and three links on as they were when this link was made; slots may have
+  // been reused since, so they are only ever prefetch hints.  Walking a
+  // chain is a series of dependent loads in a table larger than the L1
+  // cache; the hint starts the load three links ahead, so several are in
+  // flight at once.
+  struct Link {
+    std::int32_t next;
+    std::int32_t afterNext;
+    std::int32_t third;
+  };
+  std::unique_ptr<Link[]> chain_;
 
   std::size_t ctrlPos_ = 0;  // nibble position of the open group's control byte
   std::uint8_t flags_ = 0;
@@ -212,6 +235,18 @@ class Encoder {
   std::uint32_t literalGroups_ = 0;  // K
   std::uint32_t stretch_ = 0;        // S
 };
+
+// Common prefix of a and b, at most maxLen bytes, eight bytes at a time.
+std::uint32_t MatchLength(const std::uint8_t* a, const std::uint8_t* b, std::uint32_t maxLen) noexcept {
+  std::uint32_t len = 0;
+  while (len + 8 <= maxLen) {
+    const std::uint64_t diff = LoadU64LE(a + len) ^ LoadU64LE(b + len);
+    if (diff != 0) return len + static_cast<std::uint32_t>(std::countr_zero(diff) / 8);
+    len += 8;
+  }
+  while (len < maxLen && a[len] == b[len]) ++len;
+  return len;
+}
 
 Encoder::Match Encoder::FindMatch(std::uint32_t o) const noexcept {
   const std::uint32_t remaining = n_ - o;
@@ -231,6 +266,11 @@ Encoder::Match Encoder::FindMatch(std::uint32_t o) const noexcept {
   std::int32_t cand = head_[Hash(o)];
   while (cand >= 0 && static_cast<std::uint32_t>(cand) >= oldest) {
     const auto c = static_cast<std::uint32_t>(cand);
+    // The walk is a chain of dependent loads; start the next one before
+    // looking at this candidate.
+    const Link link = chain_[c & kHashMask];
+    const std::int32_t next = link.next;
+    if (link.third >= 0) __builtin_prefetch(&chain_[link.third & kHashMask]);
     // After a raw block rewinds the input, the chains may hold positions
     // ahead of o; they are passed over, not used.
     if (c < o) {
@@ -238,8 +278,7 @@ Encoder::Match Encoder::FindMatch(std::uint32_t o) const noexcept {
       // match must agree at the best's last byte and the one after it.
       const std::uint32_t probe = best.length == 0 ? 2 : best.length;
       if (in_[c + probe - 1] == in_[o + probe - 1] && in_[c + probe] == in_[o + probe]) {
-        std::uint32_t len = 0;
-        while (len < maxLen && in_[c + len] == in_[o + len]) ++len;
+        const std::uint32_t len = MatchLength(in_ + c, in_ + o, maxLen);
         const std::uint32_t distance = o - c;
         // A match shorter than 3 is no match, so any real one replaces it.
         if (len > best.length &&
@@ -251,7 +290,6 @@ Encoder::Match Encoder::FindMatch(std::uint32_t o) const noexcept {
       }
     }
     // Chains only run downwards; a slot reused by a newer position ends it.
-    const std::int32_t next = chain_[c & kHashMask];
     if (next >= cand) break;
     cand = next;
   }
