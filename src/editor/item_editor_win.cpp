@@ -20,6 +20,7 @@
 #include "notes/item_icons.h"
 #include "notes/note_shared.h"
 #include "notes/note_window.h"
+#include "platform/timing_report.h"
 #include "protect/secret_content.h"
 #include "resources/resource.h"
 #include "resources/window_messages.h"
@@ -383,11 +384,15 @@ void ItemEditor::FindNext(bool byTitle) {
   if (searchText_.empty() || !context_.database) return;
   Ku& db = *context_.database;
   const std::uint32_t note = note_;
-  const ItemSearch found = FindNextItem(
-      item_, searchText_, !byTitle, [&](std::uint32_t id) { return model::AdjacentItemId(db, note, id, +1); },
-      [&](std::uint32_t id) {
-        return byTitle ? model::GetItemTitle(db, note, id) : model::GetItemContent(db, note, id);
-      });
+  ItemSearch found;
+  {
+    const platform::TimingReport timing(byTitle ? "find-title" : "find-content");
+    found = FindNextItem(
+        item_, searchText_, !byTitle, [&](std::uint32_t id) { return model::AdjacentItemId(db, note, id, +1); },
+        [&](std::uint32_t id) {
+          return byTitle ? model::GetItemTitle(db, note, id) : model::GetItemContent(db, note, id);
+        });
+  }
   if (const std::optional<Message> message =
           ItemSearchMessage(found.result, byTitle ? SearchField::Title : SearchField::Content)) {
     Tell(*message);

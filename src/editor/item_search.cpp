@@ -43,18 +43,7 @@ SearchBoxStep OnSearchBoxChange(std::u16string_view storedText, std::u16string_v
 }
 
 bool ContainsIgnoringCase(std::u16string_view text, std::u16string_view needle) {
-  if (needle.empty() || needle.size() > text.size()) return false;
-  // Folding unit by unit where the first unit matches costs no copy of the
-  // text; the needle is at most 30 units.
-  const char16_t first = needle.front();
-  const std::size_t last = text.size() - needle.size();
-  for (std::size_t i = 0; i <= last; ++i) {
-    if (platform::FoldCase(text[i]) != first) continue;
-    std::size_t k = 1;
-    while (k < needle.size() && platform::FoldCase(text[i + k]) == needle[k]) ++k;
-    if (k == needle.size()) return true;
-  }
-  return false;
+  return platform::ContainsFolded(text, needle);
 }
 
 std::optional<TextMatch> FindInText(std::u16string_view text, std::u16string_view needle, std::size_t from) {

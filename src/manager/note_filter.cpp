@@ -8,7 +8,7 @@ namespace vellumo::manager {
 namespace {
 
 bool Contains(std::u16string_view text, std::u16string_view folded) {
-  return folded.empty() || FoldCase(text).find(folded) != std::u16string::npos;
+  return folded.empty() || platform::ContainsFolded(text, folded);
 }
 
 }  // namespace

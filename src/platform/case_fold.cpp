@@ -2,8 +2,7 @@
 
 namespace vellumo::platform {
 
-char16_t FoldCase(char16_t c) {
-  if (c >= u'A' && c <= u'Z') return static_cast<char16_t>(c + 32);
+char16_t FoldCaseBeyondAscii(char16_t c) {
   if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<char16_t>(c + 32);  // Latin-1, not ×
   if (c >= 0x100 && c <= 0x17F) {
     // Latin Extended-A pairs capital and small letters side by side; the
@@ -25,6 +24,19 @@ std::u16string FoldCase(std::u16string_view text) {
   std::u16string folded(text);
   for (char16_t& c : folded) c = FoldCase(c);
   return folded;
+}
+
+bool ContainsFolded(std::u16string_view text, std::u16string_view foldedNeedle) {
+  if (foldedNeedle.empty() || foldedNeedle.size() > text.size()) return false;
+  const char16_t first = foldedNeedle.front();
+  const std::size_t last = text.size() - foldedNeedle.size();
+  for (std::size_t i = 0; i <= last; ++i) {
+    if (FoldCase(text[i]) != first) continue;
+    std::size_t k = 1;
+    while (k < foldedNeedle.size() && FoldCase(text[i + k]) == foldedNeedle[k]) ++k;
+    if (k == foldedNeedle.size()) return true;
+  }
+  return false;
 }
 
 }  // namespace vellumo::platform

@@ -11,6 +11,7 @@
 #include "model/notes.h"
 #include "notes/icon_cache.h"
 #include "notes/note_window.h"
+#include "platform/timing_report.h"
 #include "resources/resource.h"
 #include "shell/app.h"
 #include "shell/management_dialog.h"
@@ -173,6 +174,7 @@ void ManagementDialog::ReplaceCurrentEntry(std::u16string_view name) {
 }
 
 void ManagementDialog::ReloadNotes() {
+  const platform::TimingReport timing("list");
   App& app = app_;
   HWND list = ::GetDlgItem(hwnd, IDC_NOTE_LIST);
   ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
