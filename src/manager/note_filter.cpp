@@ -40,7 +40,10 @@ FilterMode ModeAfterButton(FilterMode current, FilterMode button) {
   return current == button ? FilterMode::None : button;
 }
 
-bool NotePasses(Ku& db, std::uint32_t note, const NoteFilter& filter, bool unlocked) {
+namespace {
+
+// `scratch` holds each text read; one for a whole list of notes.
+bool Passes(Ku& db, std::uint32_t note, const NoteFilter& filter, bool unlocked, std::u16string& scratch) {
   const std::u16string name = model::GetNoteDisplayName(db, note);
   if (model::IsHiddenNoteName(name) && !unlocked) return false;
   switch (filter.mode) {
@@ -51,8 +54,9 @@ bool NotePasses(Ku& db, std::uint32_t note, const NoteFilter& filter, bool unloc
       std::vector<std::uint32_t> items(kMaxItemsSearched);
       const std::uint32_t count = model::ListItems(db, 0, items.data(), kMaxItemsSearched, note);
       for (std::uint32_t i = 0; i < count; ++i) {
-        const std::u16string text = filter.mode == FilterMode::Titles ? model::GetItemTitle(db, note, items[i])
-                                                                       : model::GetItemContent(db, note, items[i]);
+        const std::u16string_view text = filter.mode == FilterMode::Titles
+                                             ? model::ReadItemTitle(db, note, items[i], scratch)
+                                             : model::ReadItemContent(db, note, items[i], scratch);
         if (Contains(text, filter.text)) return true;
       }
       return false;
@@ -61,10 +65,18 @@ bool NotePasses(Ku& db, std::uint32_t note, const NoteFilter& filter, bool unloc
   return false;
 }
 
+}  // namespace
+
+bool NotePasses(Ku& db, std::uint32_t note, const NoteFilter& filter, bool unlocked) {
+  std::u16string scratch;
+  return Passes(db, note, filter, unlocked, scratch);
+}
+
 std::vector<std::uint32_t> FilteredNotes(Ku& db, const NoteFilter& filter, bool unlocked) {
   std::vector<std::uint32_t> listed;
+  std::u16string scratch;
   for (const std::uint32_t note : model::ListNotes(db))
-    if (NotePasses(db, note, filter, unlocked)) listed.push_back(note);
+    if (Passes(db, note, filter, unlocked, scratch)) listed.push_back(note);
   return listed;
 }
 

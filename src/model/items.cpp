@@ -1,10 +1,12 @@
 #include "model/items.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "model/notes.h"
 #include "model/records.h"
 #include "platform/codepage.h"
+#include "store/trie_format.h"
 
 namespace vellumo::model {
 
@@ -60,6 +62,19 @@ std::u16string GetItemText(Ku& db, std::uint32_t note, std::uint32_t item, std::
   return Utf16FromBytes(v);
 }
 
+std::u16string_view ReadItemText(Ku& db, std::uint32_t note, std::uint32_t item, std::uint8_t field,
+                                 std::u16string& scratch) {
+  // Stored texts are UTF-16LE, as this machine holds them: read straight
+  // into the string, one walk of the trie and no copy.
+  static_assert(std::endian::native == std::endian::little);
+  constexpr std::uint32_t kUnits = (trie::kMaxValueLength + 1) / 2;
+  if (scratch.size() < kUnits) scratch.resize(kUnits);
+  std::uint32_t length = kUnits * 2;
+  if (db.Get(ItemFieldKey(note, field, item), reinterpret_cast<std::uint8_t*>(scratch.data()), &length) != 0)
+    return {};
+  return {scratch.data(), std::min(length, kUnits * 2) / 2};
+}
+
 int PutItemText(Ku& db, std::uint32_t note, std::uint32_t item, std::uint8_t field, std::u16string_view text) {
   const auto bytes = Utf16ToBytes(text);
   return db.Put(ItemFieldKey(note, field, item), bytes.empty() ? nullptr : bytes.data(),
@@ -74,6 +89,14 @@ std::u16string GetItemTitle(Ku& db, std::uint32_t note, std::uint32_t item) {
 
 std::u16string GetItemContent(Ku& db, std::uint32_t note, std::uint32_t item) {
   return GetItemText(db, note, item, item_field::kContent);
+}
+
+std::u16string_view ReadItemTitle(Ku& db, std::uint32_t note, std::uint32_t item, std::u16string& scratch) {
+  return ReadItemText(db, note, item, item_field::kTitle, scratch);
+}
+
+std::u16string_view ReadItemContent(Ku& db, std::uint32_t note, std::uint32_t item, std::u16string& scratch) {
+  return ReadItemText(db, note, item, item_field::kContent, scratch);
 }
 
 int PutItemContent(Ku& db, std::uint32_t note, std::uint32_t item, std::u16string_view content) {

@@ -36,6 +36,11 @@ void RemoveOrderEntry(Ku& db, std::uint32_t note, std::uint32_t item, std::u16st
 // The whole title, empty when the item has none.
 std::u16string GetItemTitle(Ku& db, std::uint32_t note, std::uint32_t item);
 std::u16string GetItemContent(Ku& db, std::uint32_t note, std::uint32_t item);
+// For scans over many items (filters): the title or content read into
+// `scratch`, which is kept by the caller between calls so that the scan
+// allocates once; the view points into it.  Empty when there is none.
+std::u16string_view ReadItemTitle(Ku& db, std::uint32_t note, std::uint32_t item, std::u16string& scratch);
+std::u16string_view ReadItemContent(Ku& db, std::uint32_t note, std::uint32_t item, std::u16string& scratch);
 // Cuts the content to 30784 characters.
 [[nodiscard]] int PutItemContent(Ku& db, std::uint32_t note, std::uint32_t item, std::u16string_view content);
 std::uint32_t GetItemIconIndex(Ku& db, std::uint32_t note, std::uint32_t item);

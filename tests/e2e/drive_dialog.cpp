@@ -1,7 +1,8 @@
 // Test driver for controls nested in pages: finds a control of a running
 // program by a path of control ids and acts on it as a person would.
 //   drive-dialog CLASS PATH ACTION [ARGUMENT]
-// CLASS is the start of the class name of the program's top-level window.
+// CLASS is the start of the class name of the program's top-level window,
+// or "=" and the start of a visible top-level window's title.
 // PATH is a comma-separated list of steps, each searched among the visible
 // descendants of the window the previous step found:
 //   N     the control with id N
@@ -26,6 +27,7 @@
 #include <cstring>
 #include <cwchar>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -60,8 +62,12 @@ struct TopSearch {
 BOOL CALLBACK VisitTop(HWND window, LPARAM context) {
   auto* s = reinterpret_cast<TopSearch*>(context);
   wchar_t name[256] = {};
-  ::GetClassNameW(window, name, 256);
-  if (std::wcsncmp(name, s->prefix.c_str(), s->prefix.size()) != 0) return TRUE;
+  const bool byTitle = !s->prefix.empty() && s->prefix[0] == L'=';
+  if (byTitle && !::IsWindowVisible(window)) return TRUE;
+  if (byTitle) ::GetWindowTextW(window, name, 256);
+  else ::GetClassNameW(window, name, 256);
+  const std::wstring_view wanted = std::wstring_view(s->prefix).substr(byTitle ? 1 : 0);
+  if (std::wcsncmp(name, wanted.data(), wanted.size()) != 0) return TRUE;
   s->found = window;
   return FALSE;
 }

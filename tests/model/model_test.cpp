@@ -267,6 +267,22 @@ TEST(Items, LimitsMarkersAndCountRepair) {
   m.ExpectCheckPasses();
 }
 
+// The scan reads reuse one buffer: a short text after a long one must not
+// show the long one's tail, and a missing item reads as empty.
+TEST(Items, ScanReadsMatchTheCopiesWithOneBuffer) {
+  ModelDb m;
+  const std::uint32_t note = CreateNote(m.db);
+  const std::u16string longest(30000, u'长');
+  const std::uint32_t big = m.ops.CreateItem(note, u"大", longest, true);
+  const std::uint32_t small = m.ops.CreateItem(note, u"小 title", u"x", true);
+  const std::uint32_t chinese = m.ops.CreateItem(note, u"中", u"中文 Mixed", true);
+  std::u16string scratch;
+  for (const std::uint32_t item : {big, small, chinese, big, 999u, small}) {
+    EXPECT_EQ(ReadItemContent(m.db, note, item, scratch), GetItemContent(m.db, note, item)) << item;
+    EXPECT_EQ(ReadItemTitle(m.db, note, item, scratch), GetItemTitle(m.db, note, item)) << item;
+  }
+}
+
 TEST(Items, UpdateMovesOnlyOnATitleChangeAndDeleteIsIdempotent) {
   ModelDb m;
   const std::uint32_t note = CreateNote(m.db);
