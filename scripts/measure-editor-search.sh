@@ -15,7 +15,7 @@ cp build/win64/src/shell/vellumo.exe "$dir/"
 drive() { "$wine" "$root/build/win64/tests/e2e/drive-dialog.exe" "$@" >/dev/null 2>&1; }
 poke() { "$wine" "$root/build/win64/tests/e2e/post-command.exe" "$@" >/dev/null 2>&1; }
 timing="$dir/timing"
-found() { grep -c "^find-content " "$timing" 2>/dev/null || echo 0; }
+found() { awk '/^find-content /{n++} END {print n + 0}' "$timing" 2>/dev/null || echo 0; }
 
 ( cd "$dir" && VELLUMO_TIMING_FILE="$(echo "Z:$timing" | tr / '\\')" "$wine" vellumo.exe >/dev/null 2>&1 ) &
 program=$!

@@ -15,7 +15,7 @@ dir="$work/large"; mkdir -p "$dir"
 cp build/win64/src/shell/vellumo.exe "$dir/"
 drive() { "$wine" "$root/build/win64/tests/e2e/drive-dialog.exe" KorrinVellumo "$@" >/dev/null 2>&1; }
 timing="$dir/timing"
-lines() { grep -c "^list " "$timing" 2>/dev/null || echo 0; }
+lines() { awk '/^list /{n++} END {print n + 0}' "$timing" 2>/dev/null || echo 0; }
 wait_lines() {  # wait_lines N: until N list timings were written
   for _ in $(seq 1 600); do [ "$(lines)" -ge "$1" ] && return 0; sleep 0.1; done
   return 1
