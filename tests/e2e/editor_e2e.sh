@@ -4,7 +4,7 @@
 # unsaved changes, an empty cell makes a new item and ">Projects" a new
 # note, "<k>" contents are stored encrypted.  Read back with vellumo-db.
 set -uo pipefail
-exe="$1"; poke="$2"; dbtool="$3"; artefacts="$4"
+exe="$1"; poke="$2"; dbtool="$3"; artefacts="$4"; drive="$5"
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 
 visible() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
@@ -78,11 +78,40 @@ cell_icon "$artefacts/editor-icon-after.png"
 test "$(compare -metric AE "$artefacts/editor-icon-before.png.cell.png" "$artefacts/editor-icon-after.png.cell.png" null: 2>&1)" != "0"
 check "the note window shows the new icon" $?
 
+echo "== limits, secrets and searches through the editor's controls"
+ed() { "$wine" "$drive" "=1." "$@" >/dev/null 2>&1; }
+# Reads the message box captioned $1, answers it, and tells whether its
+# text held $2.
+box_says() {
+  wait_for 10 visible "^$1\$" || return 1
+  local text; text="$("$wine" "$poke" text "$1" 2>/dev/null | tr -d '\r')"
+  "$wine" "$poke" title "$1" 1 >/dev/null 2>&1
+  wait_for 10 sh -c "! xdotool search --onlyvisible --name '^$1\$' >/dev/null"
+  echo "$text" | grep -qF "$2"
+}
+ed 1047 settext "second"; ed 1016 click
+wait_for 10 visible '^1\.2 '; check "a content search moves the editor to the item holding it" $?
+ed 1000 settext "$(python3 -c 'print("标" * 5001)')"; ed 1015 click
+box_says 错误 "标题字数不能超过 5000 。"; check "a 5001-character title is refused with its message" $?
+ed 1000 settext "$(python3 -c 'print("标" * 5000)')"; ed 1015 click
+wait_for 10 visible '^1\.2 标标标'; check "a 5000-character title is saved" $?
+ed 1001 settext "<k>top secret"; ed 1015 click; sleep 1
+ed 1047 settext "top secret"; ed 1016 click
+box_says 查找非加密内容 "此便利贴中没有找到！"; check "an encrypted content is never searched: not found in this note" $?
+ed 1047 settext "first"; ed 1016 click
+wait_for 10 visible '^1\.1 '; check "the content search goes round the note to the first item" $?
+ed 1047 settext "01|甲"; ed 1017 click
+box_says 查找标题 "只找到当前一项！"; check "a title only the current item has: found only here" $?
+ed 1047 settext "nowhere"; ed 999 click
+box_says 查找当前内容 "没有找到！"; check "a search in the current content without a match" $?
+
 "$wine" "$poke" class KorrinVellumo 32864 >/dev/null 2>&1
 wait_for 30 test -f "$dir/exit-code"; check "the program ends" $?
 export_json="$(cd "$dir" && "$wine" "$dbtool" export 2>/dev/null | tr -d '\r')"
 echo "$export_json" > "$artefacts/editor-export.json"
 echo "$export_json" | grep -q '"content": "first more"'; check "the edit is stored" $?
+echo "$export_json" | grep -q 'top secret'; test $? -ne 0; check "the <k> content is stored encrypted" $?
+(cd "$dir" && "$wine" "$dbtool" items 1 --password "" 2>/dev/null | tr -d '\r') | grep -qF "<k>top secret"; check "and decrypts to what was typed" $?
 echo "$export_json" | grep -q '"name": "Projects"'; check "a note named Projects exists" $?
 projects_id="$(echo "$export_json" | python3 -c 'import json,sys; print(next(n["id"] for n in json.load(sys.stdin)["notes"] if n["name"] == "Projects"))')"
 echo "$export_json" | grep -q "\"content\": \"<open>$projects_id\""; check "and the new item opens it (<open>$projects_id)" $?
