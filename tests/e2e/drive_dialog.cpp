@@ -18,6 +18,7 @@
 //   select N       selects row N of a list box or list view, as a click would
 //   dblclick N     double-clicks row N of a list view
 //   tab N          clicks tab N of a tab control
+//   hotkey VALUE   sets a hot-key box to VALUE (virtual key | modifiers << 8)
 // Exit code 0 on success, 1 when the control was not found or the action
 // failed, 2 for a bad command line.
 #include <windows.h>
@@ -234,6 +235,14 @@ int wmain(int argc, wchar_t** argv) {
       return 1;
     text.resize(copied);
     PrintUtf8(text);
+    return 0;
+  }
+  if (action == L"hotkey") {
+    // As a key combination pressed in a hot-key box: its value, then the
+    // change notice the box sends its owner.
+    ::SendMessageW(control, HKM_SETHOTKEY, static_cast<WPARAM>(std::wcstoul(argument, nullptr, 0)), 0);
+    ::PostMessageW(::GetParent(control), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(control), EN_CHANGE),
+                   reinterpret_cast<LPARAM>(control));
     return 0;
   }
   if (action == L"click") return ::PostMessageW(control, BM_CLICK, 0, 0) ? 0 : 1;

@@ -161,9 +161,19 @@ done
 drive "$props,1038" click; sleep 0.5
 drive "$props,1023" click; sleep 0.5
 
+echo "== a hotkey set on the properties page opens its note"
+select_note 项目
+drive "$tabs" tab 0; sleep 1
+drive "$props,1012" hotkey 0x64A; sleep 1   # Ctrl+Alt+J
+xdotool key ctrl+alt+j
+wait_for 10 visible 项目; check "Ctrl+Alt+J opens the note it was set for" $?
+shot hotkey
+
 stop; check "the program ends" $?
 start; check "the program starts again" $?
 wait_for 15 visible 工作台; check "the note set to open at start opens" $?
+xdotool key ctrl+alt+j
+wait_for 10 visible 项目; check "after a restart the hotkey still opens its note" $?
 stop
 db notes | grep -qF 工作台; check "the new name is stored" $?
 db export | grep -qF 高行; check "the scheme is stored" $?
