@@ -169,6 +169,28 @@ xdotool key ctrl+alt+j
 wait_for 10 visible 项目; check "Ctrl+Alt+J opens the note it was set for" $?
 shot hotkey
 
+echo "== the backup directory and server address dialogs"
+dlg() { "$wine" "$drive" "=$1" "${@:2}" 2>/dev/null | tr -d '\r'; }
+poke class KorrinVellumo 32861
+wait_for 10 dlg 设置自动备份目录 1065 text >/dev/null
+dlg 设置自动备份目录 1065 settext "Z:\\no\\such\\folder"; dlg 设置自动备份目录 1 click
+answer 错误; check "a missing backup directory is refused" $?
+sleep 0.5; visible 设置自动备份目录; check "and the dialog stays open" $?
+dlg 设置自动备份目录 1065 settext "$(winpath "$dir")"; dlg 设置自动备份目录 1 click
+wait_for 10 sh -c "! xdotool search --onlyvisible --name '^设置自动备份目录\$'"; check "an existing one is taken" $?
+poke class KorrinVellumo 32861
+wait_for 10 dlg 设置自动备份目录 1065 text >/dev/null
+test "$(dlg 设置自动备份目录 1065 text)" = "$(winpath "$dir")"; check "and shown when the dialog opens again" $?
+dlg 设置自动备份目录 1065 settext ""; dlg 设置自动备份目录 1 click; sleep 1
+poke class KorrinVellumo 32869
+wait_for 10 dlg 设置同步服务器地址 1065 text >/dev/null
+dlg 设置同步服务器地址 1065 settext "127.0.0.1:8123"; dlg 设置同步服务器地址 1 click
+wait_for 10 sh -c "! xdotool search --onlyvisible --name '^设置同步服务器地址\$'"
+poke class KorrinVellumo 32869
+wait_for 10 dlg 设置同步服务器地址 1065 text >/dev/null
+test "$(dlg 设置同步服务器地址 1065 text)" = "127.0.0.1:8123"; check "the server address is kept" $?
+poke title 设置同步服务器地址 2; sleep 0.5
+
 stop; check "the program ends" $?
 start; check "the program starts again" $?
 wait_for 15 visible 工作台; check "the note set to open at start opens" $?
