@@ -51,7 +51,7 @@ void OnUploadRequest(ActionList& out, const UploadRequest& m, const SyncList& li
   Send(out, Upload{m.noteId, ItemHash(block->bytes()), sealed});
 }
 
-void OnItem(ActionList& out, const ServerItem& m, const SyncList& list) {
+void OnItem(ActionList& out, const ServerItem& m, const SyncList& list, const LocalItems& items) {
   const SyncEntry* entry = list.Find(m.noteId);
   if (entry == nullptr) return;
   std::vector<std::uint8_t> block;
@@ -65,6 +65,13 @@ void OnItem(ActionList& out, const ServerItem& m, const SyncList& list) {
     // An item without a title cannot be stored as it is; the server drops it.
     Send(out, DeleteHash{m.noteId, ItemHash(block)});
     return;
+  }
+  // The server sends what it believes the note lacks; a copy made here in
+  // the meantime (the same content typed, or a push crossing a listing)
+  // must not become a second item.
+  const ItemHashValue hash = ItemHash(block);
+  for (const auto& item : items.Items(m.noteId)) {
+    if (ItemHash(item.stored.Fields()) == hash) return;
   }
   out.emplace_back(CreateLocalItem{m.noteId, {fields.title.begin(), fields.title.end()},
                                    {fields.content.begin(), fields.content.end()}});
@@ -98,7 +105,7 @@ ActionList DispatchServerFrame(std::span<const std::uint8_t> frame, const SyncLi
         if constexpr (std::is_same_v<M, RegisterStatus>) OnStatus(out, m, list, items);
         if constexpr (std::is_same_v<M, ListRequest>) OnListRequest(out, m, list, items);
         if constexpr (std::is_same_v<M, UploadRequest>) OnUploadRequest(out, m, list, items);
-        if constexpr (std::is_same_v<M, ServerItem>) OnItem(out, m, list);
+        if constexpr (std::is_same_v<M, ServerItem>) OnItem(out, m, list, items);
         if constexpr (std::is_same_v<M, DeleteItemRequest>) OnDeleteItem(out, m, list);
         if constexpr (std::is_same_v<M, DeleteHashRequest>) OnDeleteHash(out, m, list, items);
         if constexpr (std::is_same_v<M, ServerNotice>) {

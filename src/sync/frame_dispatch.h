@@ -12,7 +12,8 @@
 //   type 6  upload request        Upload of the item sealed under the note's
 //                                 sync password (nothing if it is gone)
 //   type 3  item for the client   CreateLocalItem + NoteChanged; an empty
-//                                 title is answered with DeleteHash; a blob
+//                                 title is answered with DeleteHash, an item
+//                                 the note already holds is dropped; a blob
 //                                 that does not unseal: ReportSyncError 21
 //   type 2  delete                DeleteLocalItem (by id, or every item with
 //                                 the hash) + NoteChanged

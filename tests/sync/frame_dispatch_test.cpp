@@ -90,6 +90,7 @@ TEST_F(FrameDispatch, EachFrameType) {
       {"item that is not whole blocks", RawFrame(3, [] { Bytes p(24, 7); p[0] = 5; p[1] = p[2] = p[3] = 0; return p; }()),
        {"error 5 21"}},
       {"item with no payload", RawFrame(3, Bytes{5, 0, 0, 0}), {"error 5 21"}},
+      {"item the note already holds", ServerFrame(ServerItem{5, Sealed(b, kPassword)}), {}},
       {"item for an unsynced note", ServerFrame(ServerItem{8, Sealed(fresh, kPassword)}), {}},
       {"delete by id", ServerFrame(DeleteItemRequest{5, 2}), {"delete 5/2", "changed 5"}},
       {"delete by id, unsynced note", ServerFrame(DeleteItemRequest{8, 2}), {}},
