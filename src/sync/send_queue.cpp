@@ -1,5 +1,6 @@
 #include "sync/send_queue.h"
 
+#include <iterator>
 #include <utility>
 
 #include "platform/bytes.h"
@@ -48,9 +49,9 @@ FlushReport SendQueue::Flush(const SendBytes& send) {
   return report;
 }
 
-std::size_t SendQueue::Reset() {
+std::vector<Frame> SendQueue::Reset() {
   std::lock_guard lock(mutex_);
-  const std::size_t dropped = frames_.size();
+  std::vector<Frame> dropped(std::make_move_iterator(frames_.begin()), std::make_move_iterator(frames_.end()));
   frames_.clear();
   headOffset_ = 0;
   queuedBytes_ = 0;

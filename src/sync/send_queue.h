@@ -12,7 +12,9 @@
 // A frame the socket takes only in part stays at the head with its offset
 // and continues from there on the next flush; frames behind it wait.  After
 // a reconnect the rest of such a frame would be garbage to the new
-// connection, so Reset() drops everything.
+// connection, so Reset() drops everything and hands the dropped frames back:
+// a DeleteHash among them must go back into its note's journal, or the
+// deletion is lost and the next listing brings the item back.
 //
 // The queue is bounded by bytes; a producer that finds it full is told so
 // and must treat the connection as broken (a reconnect resynchronises).
@@ -22,6 +24,7 @@
 #include <functional>
 #include <mutex>
 #include <span>
+#include <vector>
 
 #include "sync/frames.h"
 
@@ -71,8 +74,8 @@ class SendQueue {
   [[nodiscard]] PushResult Push(Frame frame);
   // Sends from the head until the queue is empty or the socket stops taking.
   FlushReport Flush(const SendBytes& send);
-  // Drops every frame, also a partly sent one; returns how many were dropped.
-  std::size_t Reset();
+  // Drops every frame, also a partly sent one, and returns them oldest first.
+  std::vector<Frame> Reset();
 
   [[nodiscard]] std::size_t PendingFrames() const;
   // Bytes not yet taken by the socket.

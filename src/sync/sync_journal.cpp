@@ -39,6 +39,16 @@ std::vector<ItemHashValue> CurrentItemHashes(const LocalItems& items, std::uint3
   return hashes;
 }
 
+ActionList RejournalUnsent(std::span<const Frame> dropped) {
+  ActionList out;
+  for (const auto& frame : dropped) {
+    ClientMessage m;
+    if (ParseClientFrame(frame, m) != FrameError::kOk) continue;
+    if (const auto* d = std::get_if<DeleteHash>(&m)) out.emplace_back(JournalAdd{d->noteId, d->hash});
+  }
+  return out;
+}
+
 ActionList PlanItemCreated(const SyncList& list, std::uint32_t noteId, std::uint32_t itemId,
                            const ItemFields& created) {
   ActionList out;

@@ -35,6 +35,10 @@ void AppendReconcile(ActionList& out, std::uint32_t noteId, std::span<const Item
 // Hashes of the items the model lists for the note.
 [[nodiscard]] std::vector<ItemHashValue> CurrentItemHashes(const LocalItems& items, std::uint32_t noteId);
 
+// Frames dropped unsent at a reconnect: every DeleteHash among them goes
+// back into its note's journal, to be reported at the next listing.
+[[nodiscard]] ActionList RejournalUnsent(std::span<const Frame> dropped);
+
 // The hooks run after the change is stored, so `items` shows the note as it
 // now is.  Only notes with an entry journal; only live ones send.
 [[nodiscard]] ActionList PlanItemCreated(const SyncList& list, std::uint32_t noteId, std::uint32_t itemId,

@@ -145,7 +145,7 @@ TEST(SendQueue, ResetDropsAPartlySentFrameToo) {
   ASSERT_EQ(queue.Push(NumberedFrame(2, 14)), PushResult::kQueued);
   ScriptedSocket socket({7, -1});
   queue.Flush(std::ref(socket));
-  EXPECT_EQ(queue.Reset(), 2u);
+  EXPECT_EQ(queue.Reset(), (std::vector<Frame>{NumberedFrame(1, 34), NumberedFrame(2, 14)}));
   EXPECT_FALSE(queue.HeadStarted());
   EXPECT_EQ(queue.PendingBytes(), 0u);
 

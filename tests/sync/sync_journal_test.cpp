@@ -121,5 +121,22 @@ TEST(SyncJournal, LiveChangeReportsDeletionsJournaledEarlier) {
   EXPECT_EQ(Sorted({rendered[3], rendered[4], rendered[5]}), Sorted({"journal- 5 a", "journal- 5 x", "journal- 5 y"}));
 }
 
+TEST(SyncJournal, DeletionsDroppedAtAReconnectGoBackIntoTheJournal) {
+  const StoredItem a = Item(u"a", u"1"), b = Item(u"b", u"2");
+  HashNames names;
+  names.Name(a, "a");
+  names.Name(b, "b");
+  const auto build = [](const ClientMessage& m) {
+    Frame f;
+    EXPECT_EQ(BuildFrame(m, f), FrameError::kOk);
+    return f;
+  };
+  Frame cut = build(DeleteHash{3, HashOf(b)});
+  cut.resize(20);  // not a frame: skipped
+  const std::vector<Frame> dropped = {build(Announce{5, 1, HashOf(b)}), build(DeleteHash{5, HashOf(a)}),
+                                      build(ListEnd{5, 2}), build(DeleteHash{7, HashOf(b)}), cut};
+  EXPECT_EQ(Render(RejournalUnsent(dropped), names), (std::vector<std::string>{"journal+ 5 a", "journal+ 7 b"}));
+}
+
 }  // namespace
 }  // namespace vellumo::sync
