@@ -122,7 +122,8 @@ test "$(pixel "$shot" 120 215)" = "F0F0F0"; check "旧字段: the default backgr
 test "$(pixel "$shot" 20 120)" = "404040"; check "旧字段: the default border" $?
 test "$(colours "$shot" 303 41 130 75)" -eq 1; check "空便利贴: every cell drawn as background" $?
 test "$(pixel "$shot" $((500 + 300 - 8)) 41)" = "B4B4B4"; check "大便利贴: a scroll thumb at the top of the track" $?
-test "$(pixel "$shot" $((500 + 300 - 8)) 300)" = "F0F0F0"; check "大便利贴: the rest of the track is empty" $?
+track="$(pixel "$shot" $((500 + 300 - 8)) 300)"
+test "$track" = "F0F0F0"; check "大便利贴: the rest of the track is empty ($track)" $?
 test "$(colours "$shot" 503 41 130 360)" -ge 3; check "大便利贴: its first page is drawn" $?
 ! window_shown "^!隐藏\$" >/dev/null 2>&1; check "the hidden note stays closed while locked" $?
 stop "$dir"; check "the program ends" $?
