@@ -107,6 +107,11 @@ db import < "$dir/notes.json" >/dev/null; check "the fixture imports" $?
 db password-set "" 口令 >/dev/null; check "a password is set" $?
 start "$dir"; check "the program starts" $?
 wait_for 30 window_shown "^大便利贴\$"; check "the notes open" $?
+# The hidden note asked to open at start asks for the password instead;
+# the dialog is put away before the windows are looked at.
+wait_for 20 window_shown "^便利贴密码\$"; check "the hidden note asks for the password" $?
+wait_for 20 poke title 便利贴密码 2
+wait_for 20 sh -c '! xdotool search --onlyvisible --name "^便利贴密码\$" >/dev/null'
 sleep 2
 shot="$artefacts/notes-legacy.png"
 import -window root "$shot"
