@@ -359,6 +359,40 @@ TEST_F(DropTarget, ItemsDroppedFromAnotherWindowMoveAndWholeNotesLink) {
   EXPECT_EQ(Items(to), (std::vector<Item>{{u">源", link}, {u"记事", u"<v>内容"}}));
 }
 
+TEST_F(DropTarget, AnItemLetGoOverAnotherReordersOrMovesToThatWindow) {
+  const std::uint32_t from = Note(u"排", 200, 150);
+  const std::uint32_t to = Note(u"收", 600, 150);
+  const std::uint32_t numbered = operations.CreateItem(from, u"!005|foo", u"<v>1", false);
+  const std::uint32_t dragged = operations.CreateItem(from, u"bar", u"<v>2", false);
+  KIzMTk* source = Open(from);
+  KIzMTk* other = Open(to);
+  ASSERT_NE(source, nullptr);
+  ASSERT_NE(other, nullptr);
+  const auto cellOf = [&](std::uint32_t item) {
+    for (int i = 0; i < source->cellCount; ++i)
+      if (source->ItemInCell(i) == item) return i;
+    return -1;
+  };
+
+  // Let go over the numbered item: the dragged one takes its number.
+  const POINTL onNumbered = PointOn(*source, numbered);
+  ASSERT_TRUE(::SetCursorPos(onNumbered.x, onNumbered.y));
+  source->EndItemDrag(cellOf(dragged));
+  Pump();
+  EXPECT_EQ(model::GetItemTitle(db, from, dragged), u"!005|bar");
+  EXPECT_EQ(model::ListItems(db, from), (std::vector<std::uint32_t>{dragged, numbered}));
+  EXPECT_EQ(source->keepOpen, 1);
+
+  // Let go over the other window: a move.
+  source->Repage();
+  const POINTL onOther = PointOn(*other, 0);
+  ASSERT_TRUE(::SetCursorPos(onOther.x, onOther.y));
+  source->EndItemDrag(cellOf(dragged));
+  Pump();
+  EXPECT_EQ(Items(from), (std::vector<Item>{{u"!005|foo", u"<v>1"}}));
+  EXPECT_EQ(Items(to), (std::vector<Item>{{u"!005|bar", u"<v>2"}}));
+}
+
 TEST_F(DropTarget, CountsReferencesAndAnswersOnlyItsInterfaces) {
   void* object = nullptr;
   EXPECT_EQ(target.QueryInterface(IID_IDropTarget, &object), S_OK);
