@@ -311,7 +311,7 @@ void KIzMTk::OnRelease(bool right) {
       break;
     }
     case ReleaseAction::EndItemDrag:
-      // Dropping an item on another note comes with drag and drop.
+      EndItemDrag(in.highlightedCell);
       break;
     case ReleaseAction::None:
       break;

@@ -3,6 +3,7 @@
 // shows one note.  All its drawing goes to frameBuffer; the screen only ever
 // receives copies of it.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <array>
 #include <cstdint>
@@ -53,6 +54,16 @@ class KIzMTk : public platform::WindowBase<KIzMTk> {
   void DrawCell(int index, bool highlighted);
   void DrawEdgeButton(int id, int state);
   int CellFromPoint(int x, int y) const;
+  std::uint32_t ItemInCell(int cell) const;  // 0 for an empty cell or none
+
+  // Drag and drop (note_drop_win.cpp).  An OLE drag hovers at a client
+  // point; another window's item (0: its whole note) was dropped here;
+  // this window's pressed cell was let go away from itself; the shell
+  // dropped files.
+  void OnDragOver(int x, int y);
+  void OnItemDropped(std::uint32_t sourceNote, std::uint32_t item);
+  void EndItemDrag(int draggedCell);
+  void OnFilesDropped(HDROP drop);
 
   int pressMode = 0;
   int draggingOut = 0;
@@ -102,7 +113,6 @@ class KIzMTk : public platform::WindowBase<KIzMTk> {
   bool Layout(std::uint16_t flag) const { return (appearance.U16(model::AppearanceBlock::kLayoutFlags) & flag) != 0; }
   HFONT FontFor(const platform::FontHandle& own);
   POINT PointerInClient() const;
-  std::uint32_t ItemInCell(int cell) const;  // 0 for an empty cell or none
   void RaiseToTop();
   bool TooltipAllowed() const;
   void ShowTooltip(int cell, POINT client);

@@ -265,9 +265,7 @@ LRESULT KIzMTk::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       ::ReleaseCapture();
       return 0;
     case WM_DROPFILES:
-      // Files dropped here become items once dropping is carried; the drop
-      // handle is released either way.
-      ::DragFinish(reinterpret_cast<HDROP>(wParam));
+      OnFilesDropped(reinterpret_cast<HDROP>(wParam));
       return 0;
     case WM_NOTE_ARMCLOSE: {
       POINT cursor{};
@@ -278,7 +276,10 @@ LRESULT KIzMTk::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       Relayout(static_cast<int>(wParam), static_cast<int>(lParam));
       return 0;
     case WM_NOTE_DROPITEM:
+      OnItemDropped(static_cast<std::uint32_t>(wParam), static_cast<std::uint32_t>(lParam));
+      return 0;
     case WM_NOTE_DRAGOVER:
+      OnDragOver(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
       return 0;
     default:
       break;

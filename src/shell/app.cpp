@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "actions/launch.h"
 #include "model/popup_options.h"
 #include "notes/note_window.h"
 #include "resources/resource.h"
@@ -20,6 +21,26 @@ App::~App() {
   notes::CloseAllNoteWindows(context);
   context.tooltip.Destroy();
   if (context.mainWindow) ::DestroyWindow(context.mainWindow);
+}
+
+void EnableDropping(App& app) {
+  notes::ProgramContext& context = app.context;
+  if (app.dropTarget) return;
+  app.dropTarget = std::make_unique<notes::CDropTarget>(
+      context, [&app](std::u16string_view runText) { actions::RunTarget(app.actionQueue, runText); });
+  context.dropTarget = app.dropTarget.get();
+  if (context.mainWindow) ::RegisterDragDrop(context.mainWindow, context.dropTarget);
+  for (const auto& window : context.noteWindows.Windows())
+    if (window->hwnd) ::RegisterDragDrop(window->hwnd, context.dropTarget);
+}
+
+void DisableDropping(App& app) {
+  notes::ProgramContext& context = app.context;
+  if (!context.dropTarget) return;
+  if (context.mainWindow) ::RevokeDragDrop(context.mainWindow);
+  for (const auto& window : context.noteWindows.Windows())
+    if (window->hwnd) ::RevokeDragDrop(window->hwnd);
+  context.dropTarget = nullptr;
 }
 
 HWND App::PasswordDialogHandle() const { return passwordDialog ? passwordDialog->hwnd : nullptr; }

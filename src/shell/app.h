@@ -14,6 +14,7 @@
 #include "editor/item_editor.h"
 #include "model/item_operations.h"
 #include "model/notifier.h"
+#include "notes/drop_target.h"
 #include "notes/gesture_recogniser.h"
 #include "notes/pointer_sampler.h"
 #include "notes/program_context.h"
@@ -145,6 +146,8 @@ struct App {
   HWND aboutDialog = nullptr;
   // The modeless password dialog, made on first use; its window may be gone.
   std::unique_ptr<PasswordDialog> passwordDialog;
+  // Made once OLE is up; every window that registered it is gone before it.
+  std::unique_ptr<notes::CDropTarget> dropTarget;
 
   HWND MainWindowHandle() const { return context.mainWindow; }
   HWND PasswordDialogHandle() const;
@@ -166,6 +169,11 @@ class ModalScope {
 // Loads strings 103 and 109, menus 129 and 141 and accelerator table 109.
 void LoadResources(App& app, HINSTANCE instance);
 bool Initialise(App& app, HINSTANCE instance);
+// After OleInitialize: the drop target, registered on the main window and on
+// every note window (those opened later register it themselves).
+void EnableDropping(App& app);
+// Before the main window goes, while OLE is still up.
+void DisableDropping(App& app);
 // The message loop's dialog and accelerator handling; true when the message
 // was consumed.
 bool PreTranslate(App& app, MSG& message);

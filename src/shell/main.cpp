@@ -24,6 +24,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   ::RegisterClipboardFormatW(L"Shell IDList Array");
   ::RegisterClipboardFormatW(L"FileGroupDescriptorW");
   ::RegisterClipboardFormatW(L"UniformResourceLocatorW");
+  EnableDropping(app);
 
   MSG message{};
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {

@@ -217,6 +217,7 @@ void MainWindow::OnDestroy() {
   if (app_.database) app_.hotkeys.SetNoteHotkeys(hwnd, *app_.database, false);
   app_.editors.CloseAll();
   if (HWND password = app_.PasswordDialogHandle()) ::DestroyWindow(password);
+  DisableDropping(app_);
   notes::CloseAllNoteWindows(context);
   context.tooltip.Destroy();
   TrayRemove(app_);
