@@ -1,5 +1,5 @@
 // fuzz-sources: src/sync/frames.cpp src/sync/item_block.cpp src/sync/sync_verifier.cpp
-// fuzz-sources: src/sync/sha1.cpp src/platform/secure_random_posix.cpp
+// fuzz-sources: src/sync/sha1.cpp src/protect/engine_choice.cpp src/platform/secure_random_posix.cpp
 //
 // Arbitrary bytes as what a sync server receives: the preamble, then frames
 // taken off the front as a receive loop would.  Every frame the parser

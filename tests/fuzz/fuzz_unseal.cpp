@@ -1,6 +1,7 @@
 // fuzz-sources: src/sync/sealing.cpp src/sync/item_block.cpp src/sync/compress.cpp src/sync/sha1.cpp
 // fuzz-sources: src/protect/caes.cpp src/protect/rijndael_aesni.cpp src/protect/rijndael_portable.cpp
-// fuzz-sources: src/protect/rijndael_schedule.cpp src/platform/secure_random_posix.cpp
+// fuzz-sources: src/protect/rijndael_schedule.cpp src/protect/rijndael_vperm.cpp src/protect/engine_choice.cpp
+// fuzz-sources: src/platform/secure_random_posix.cpp
 //
 // Arbitrary blobs through unsealing.  Random ciphertext almost never passes
 // the check value, so the first input byte picks how the rest is used:
