@@ -54,29 +54,54 @@ wait_for 10 visible '^1\.3 '; check "saving the new item gives it an id" $?
 focus_editor '^1\.3 '
 xdotool key Escape; sleep 1
 
-# An icon from a program file: the editor's icon box opens the change-icon
-# dialog; a typed path and Enter list that file; the first icon is chosen.
-cell_icon() { import -window root "$1" 2>/dev/null; convert "$1" -crop 16x16+24+50 +repage "$1.cell.png"; }
-cell_icon "$artefacts/editor-icon-before.png"
-right_click_row 0
-wait_for 10 visible '^1\.1 '
-editor="$(xdotool search --onlyvisible --name '^1\.1 ' | head -1)"
-eval "$(xdotool getwindowgeometry --shell "$editor")"
-xdotool mousemove $((X + WIDTH - 28)) $((Y + 24)); sleep 0.3; xdotool click 1
-wait_for 10 visible '^改变图标$'; check "the icon box opens the change-icon dialog" $?
-dialog="$(xdotool search --onlyvisible --name '^改变图标$' | head -1)"
-xdotool windowfocus "$dialog" 2>/dev/null; sleep 0.5
-eval "$(xdotool getwindowgeometry --shell "$dialog")"
-xdotool mousemove $((X + 60)) $((Y + 18)); sleep 0.2; xdotool click 1; sleep 0.2; xdotool key End shift+Home; sleep 0.2
-xdotool type --delay 30 'C:\windows\system32\winecfg.exe'; xdotool key Return; sleep 1.5
-xdotool mousemove $((X + 40)) $((Y + 70)); sleep 0.2; xdotool click 1; sleep 0.3
-import -window root "$artefacts/editor-icon-dialog.png" 2>/dev/null
-xdotool key Return; sleep 1
-wait_for 5 sh -c '! xdotool search --onlyvisible --name "^改变图标$" >/dev/null'; check "choosing an icon closes the dialog" $?
+# Icons from a program file and from an .ico: the editor's icon box opens
+# the change-icon dialog; a typed path and Enter list that file; the first
+# icon is chosen.
+cell_icon() { import -window root "$1" 2>/dev/null; convert "$1" -crop 16x16+24+$((50 + 24 * $2)) +repage "$1.cell.png"; }
+choose_icon() {  # choose_icon ROW WINDOWS-PATH SCREENSHOT-NAME
+  right_click_row "$1"
+  wait_for 10 visible "^1\\.$(($1 + 1)) " || return 1
+  local editor; editor="$(xdotool search --onlyvisible --name "^1\\.$(($1 + 1)) " | head -1)"
+  eval "$(xdotool getwindowgeometry --shell "$editor")"
+  xdotool mousemove $((X + WIDTH - 28)) $((Y + 24)); sleep 0.3; xdotool click 1
+  wait_for 10 visible '^改变图标$' || return 1
+  local dialog; dialog="$(xdotool search --onlyvisible --name '^改变图标$' | head -1)"
+  xdotool windowfocus "$dialog" 2>/dev/null; sleep 0.5
+  eval "$(xdotool getwindowgeometry --shell "$dialog")"
+  xdotool mousemove $((X + 60)) $((Y + 18)); sleep 0.2; xdotool click 1; sleep 0.2; xdotool key End shift+Home; sleep 0.2
+  xdotool type --delay 30 "$2"; xdotool key Return; sleep 1.5
+  xdotool mousemove $((X + 40)) $((Y + 70)); sleep 0.2; xdotool click 1; sleep 0.3
+  import -window root "$artefacts/$3" 2>/dev/null
+  xdotool key Return; sleep 1
+  wait_for 5 sh -c '! xdotool search --onlyvisible --name "^改变图标$" >/dev/null'
+}
+cell_icon "$artefacts/editor-icon-before.png" 0
+choose_icon 0 'C:\windows\system32\winecfg.exe' editor-icon-dialog.png; check "an icon from a program file is chosen in the change-icon dialog" $?
 sleep 1.5
-cell_icon "$artefacts/editor-icon-after.png"
+cell_icon "$artefacts/editor-icon-after.png" 0
 test "$(compare -metric AE "$artefacts/editor-icon-before.png.cell.png" "$artefacts/editor-icon-after.png.cell.png" null: 2>&1)" != "0"
-check "the note window shows the new icon" $?
+check "the note window shows the program's icon" $?
+focus_editor '^1\.1 '; xdotool key Escape; sleep 1
+
+# A 16x16 icon file of one pure red: the note window's cell must turn red.
+python3 - "$dir/red.ico" <<'PY'
+import struct, sys
+side = 16
+pixels = bytes([0, 0, 255, 255]) * (side * side)          # BGRA, pure red
+mask = bytes(4 * side)                                    # all opaque
+header = struct.pack("<IiiHHIIiiII", 40, side, side * 2, 1, 32, 0, len(pixels) + len(mask), 0, 0, 0, 0)
+image = header + pixels + mask
+entry = struct.pack("<BBBBHHII", side, side, 0, 0, 1, 32, len(image), 6 + 16)
+open(sys.argv[1], "wb").write(struct.pack("<HHH", 0, 1, 1) + entry + image)
+PY
+choose_icon 1 "Z:${dir//\//\\}\\red.ico" editor-icon-ico-dialog.png; check "an icon from an .ico file is chosen in the change-icon dialog" $?
+sleep 1.5
+cell_icon "$artefacts/editor-icon-ico.png" 1
+red="$(convert "$artefacts/editor-icon-ico.png.cell.png" -format '%[fx:mean.r > 0.8 && mean.g < 0.2 && mean.b < 0.2]' info: 2>/dev/null)"
+test "$red" = "1"; check "the note window shows the .ico's red icon" $?
+focus_editor '^1\.2 '; xdotool key Escape; sleep 1
+right_click_row 0
+wait_for 10 visible '^1\.1 '; check "the editor opens again on the first item" $?
 
 echo "== limits, secrets and searches through the editor's controls"
 ed() { "$wine" "$drive" "=1." "$@" >/dev/null 2>&1; }
@@ -105,13 +130,27 @@ box_says 查找标题 "只找到当前一项！"; check "a title only the curren
 ed 1047 settext "nowhere"; ed 999 click
 box_says 查找当前内容 "没有找到！"; check "a search in the current content without a match" $?
 
+echo "== while locked, an encrypted item asks for the password instead of opening"
+poke() { "$wine" "$poke" "$@" >/dev/null 2>&1; }
+unlocked="便利贴密码（已解锁）"
+poke class KorrinVellumo 32794
+wait_for 30 poke ready "$unlocked" 1000; sleep 1
+poke settext "$unlocked" 1001 "pw"; poke settext "$unlocked" 1003 "pw"; poke title "$unlocked" 1014
+box_says 提示 "密码修改成功!"; check "a password is set" $?
+poke title "$unlocked" 1
+box_says 提示 "加密的数据锁定完成！"; check "and the program locked" $?
+right_click_row 2   # the <k> item: titles sort "01|…", ">Projects", "标…"
+wait_for 10 poke ready "便利贴密码" 1000; check "right-clicking the <k> item shows the password dialog" $?
+import -window root "$artefacts/editor-locked-asks-password.png" 2>/dev/null
+visible '^标标标.* - 编辑$'; test $? -ne 0; check "and no editor opens on it" $?
+poke title "便利贴密码" 2
 "$wine" "$poke" class KorrinVellumo 32864 >/dev/null 2>&1
 wait_for 30 test -f "$dir/exit-code"; check "the program ends" $?
 export_json="$(cd "$dir" && "$wine" "$dbtool" export 2>/dev/null | tr -d '\r')"
 echo "$export_json" > "$artefacts/editor-export.json"
 echo "$export_json" | grep -q '"content": "first more"'; check "the edit is stored" $?
 echo "$export_json" | grep -q 'top secret'; test $? -ne 0; check "the <k> content is stored encrypted" $?
-(cd "$dir" && "$wine" "$dbtool" items 1 --password "" 2>/dev/null | tr -d '\r') | grep -qF "<k>top secret"; check "and decrypts to what was typed" $?
+(cd "$dir" && "$wine" "$dbtool" items 1 --password "pw" 2>/dev/null | tr -d '\r') | grep -qF "<k>top secret"; check "and decrypts to what was typed" $?
 echo "$export_json" | grep -q '"name": "Projects"'; check "a note named Projects exists" $?
 projects_id="$(echo "$export_json" | python3 -c 'import json,sys; print(next(n["id"] for n in json.load(sys.stdin)["notes"] if n["name"] == "Projects"))')"
 echo "$export_json" | grep -q "\"content\": \"<open>$projects_id\""; check "and the new item opens it (<open>$projects_id)" $?
