@@ -30,6 +30,8 @@ struct SharedNoteResources {
 
 // Null when the class cannot be registered.
 SharedNoteResources* EnsureSharedNoteResources(ProgramContext& context);
+// The font notes draw with while their appearance names no face.
+LOGFONTW DefaultNoteLogFont();
 void SetWindowAlpha(const ProgramContext& context, HWND window, int alpha);
 
 }  // namespace vellumo::notes

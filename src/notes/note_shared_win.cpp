@@ -5,6 +5,14 @@
 
 namespace vellumo::notes {
 
+LOGFONTW DefaultNoteLogFont() {
+  LOGFONTW font{};
+  font.lfHeight = 18;
+  font.lfCharSet = DEFAULT_CHARSET;
+  ::lstrcpynW(font.lfFaceName, L"微软雅黑", LF_FACESIZE);
+  return font;
+}
+
 SharedNoteResources* EnsureSharedNoteResources(ProgramContext& context) {
   SharedNoteResources& shared = context.shared;
   if (shared.ready) return &shared;
@@ -22,10 +30,7 @@ SharedNoteResources* EnsureSharedNoteResources(ProgramContext& context) {
     shared.setLayeredWindowAttributes =
         reinterpret_cast<SetLayeredWindowAttributesFn>(
             reinterpret_cast<void (*)()>(::GetProcAddress(user32, "SetLayeredWindowAttributes")));
-  LOGFONTW font{};
-  font.lfHeight = 18;
-  font.lfCharSet = DEFAULT_CHARSET;
-  ::lstrcpynW(font.lfFaceName, L"微软雅黑", LF_FACESIZE);
+  const LOGFONTW font = DefaultNoteLogFont();
   shared.defaultFont.reset(::CreateFontIndirectW(&font));
   shared.buttonStripBitmap.reset(static_cast<HBITMAP>(
       ::LoadImageW(instance, MAKEINTRESOURCEW(kButtonStripResource), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));

@@ -10,6 +10,7 @@
 
 #include "manager/appearance_controls.h"
 #include "model/notes.h"
+#include "notes/note_shared.h"
 #include "notes/note_window.h"
 #include "platform/bytes.h"
 #include "resources/resource.h"
@@ -161,10 +162,16 @@ void AppearancePage::PickFont(bool title) {
   const std::size_t weightOffset = title ? B::kTitleFontWeight : B::kIconFontWeight;
   LOGFONTW font{};
   const std::u16string face = working_.FontFace(faceOffset);
-  std::copy_n(face.begin(), std::min<std::size_t>(face.size(), LF_FACESIZE - 1), font.lfFaceName);
-  font.lfHeight = -working_.I16(sizeOffset);
-  font.lfWeight = working_.I16(weightOffset);
-  font.lfCharSet = DEFAULT_CHARSET;
+  if (face.empty()) {
+    // No face stored: the note draws with the default font, so the dialog
+    // starts from that one rather than from whatever it lists first.
+    font = notes::DefaultNoteLogFont();
+  } else {
+    std::copy_n(face.begin(), std::min<std::size_t>(face.size(), LF_FACESIZE - 1), font.lfFaceName);
+    font.lfHeight = -working_.I16(sizeOffset);
+    font.lfWeight = working_.I16(weightOffset);
+    font.lfCharSet = DEFAULT_CHARSET;
+  }
   CHOOSEFONTW choose{};
   choose.lStructSize = sizeof choose;
   choose.hwndOwner = hwnd;

@@ -16,6 +16,8 @@
 //   rows           prints a list box's or list view's rows, one per line
 //                  (a list view's columns joined by " | ")
 //   select N       selects row N of a list box or list view, as a click would
+//   choose TEXT    selects the row of a combo box starting with TEXT, as
+//                  picking it from the drop-down would
 //   dblclick N     double-clicks row N of a list view
 //   tab N          clicks tab N of a tab control
 //   hotkey VALUE   sets a hot-key box to VALUE (virtual key | modifiers << 8)
@@ -251,6 +253,13 @@ int wmain(int argc, wchar_t** argv) {
     ::PostMessageW(control, WM_KEYDOWN, VK_RETURN, 0x001C0001);
     ::PostMessageW(control, WM_CHAR, L'\r', 0x001C0001);
     ::PostMessageW(control, WM_KEYUP, VK_RETURN, static_cast<LPARAM>(0xC01C0001u));
+    return 0;
+  }
+  if (action == L"choose") {
+    if (::SendMessageW(control, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(argument)) == CB_ERR)
+      return 1;
+    ::PostMessageW(::GetParent(control), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(control), CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(control));
     return 0;
   }
   if (action == L"rows") return PrintRows(control);

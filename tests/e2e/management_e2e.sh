@@ -131,8 +131,15 @@ stop_target
 echo "== the appearance page changes the open window at once"
 drive "$tabs" tab 1; sleep 1
 shot before-look
-note_pixels() {  # the open note window's pixels, as a checksum
-  import -window "$(xdotool search --onlyvisible --name '^工作$' | head -1)" rgb:- 2>/dev/null | md5sum
+note_pixels() {  # the open note window's pixels, as a checksum (the window may be being re-made)
+  local f="$artefacts/management-pixels.rgb"
+  for _ in 1 2 3 4 5 6; do
+    rm -f "$f"
+    import -window "$(xdotool search --onlyvisible --name '^工作$' | head -1)" "rgb:$f" 2>/dev/null && [ -s "$f" ] \
+      && { md5sum < "$f"; return 0; }
+    sleep 0.5
+  done
+  return 1
 }
 before="$(note_pixels)"
 drive "$look,1001" settext "48"; sleep 2
@@ -145,6 +152,35 @@ drive "$look,1067" settext "高行"; drive "$look,997" click; sleep 1
 test "$(drive "$look,1001" text)" = "48"; ok=$?; check "loading the scheme brings its row height back" $ok
 drive "$look,1067" settext "无此方案"; drive "$look,997" click
 answer 加载失败; check "loading a missing scheme says so" $?
+
+echo "== colours and fonts through the system's dialogs"
+system_dialog() { "$wine" "$drive" "=$1" "${@:2}" 2>/dev/null | tr -d '\r'; }
+# The share of the open note window's pixels in pure blue.
+blue_share() {
+  import -window "$(xdotool search --onlyvisible --name '^工作$' | head -1)" "$artefacts/management-note.png" 2>/dev/null || return 1
+  convert "$artefacts/management-note.png" -fill white -opaque "rgb(0,0,255)" -fill black +opaque white \
+    -format '%[fx:mean]' info: 2>/dev/null
+}
+turned_blue() { [ "$(blue_share | awk '{print ($1 > 0.3)}')" = 1 ]; }
+drive "$look,1018" click
+wait_for 10 system_dialog 颜色 706 text; check "the background colour button opens the colour dialog" $?
+sleep 1
+system_dialog 颜色 706 settext 0; system_dialog 颜色 707 settext 0; system_dialog 颜色 708 settext 255; sleep 0.5
+shot colour-dialog
+system_dialog 颜色 1 click
+wait_for 10 turned_blue; check "the chosen background colour re-draws the open window at once" $?
+shot after-colour
+before="$(note_pixels)"
+drive "$look,1020" click
+wait_for 10 system_dialog 字体 1136 text; check "the title font button opens the font dialog" $?
+sleep 1
+system_dialog 字体 1136 choose 文泉驿微米黑 && system_dialog 字体 1138 choose 20; check "a face and a size are picked" $?
+sleep 0.5; shot font-dialog
+system_dialog 字体 1 click
+wait_for 10 sh -c "! xdotool search --onlyvisible --name '^字体\$'"; sleep 1.5
+after="$(note_pixels)"
+shot after-font
+[ -n "$after" ] && test "$before" != "$after"; check "the chosen title font re-draws the open window at once" $?
 
 echo "== properties: name, password rule"
 drive "$tabs" tab 0; sleep 1
@@ -160,6 +196,10 @@ for case in "short!1:密码需包含" "abcdefgh1234:密码需包含" "good-pass-
 done
 drive "$props,1038" click; sleep 0.5
 drive "$props,1023" click; sleep 0.5
+select_note "便利贴（4）"
+drive "$tabs" tab 0; sleep 1
+drive "$props,1027" click; sleep 0.5   # the top-left corner pops it up
+drive "$props,1027" checked; check "the corner trigger box of the new note is checked" $?
 
 echo "== a hotkey set on the properties page opens its note"
 select_note 项目
@@ -196,9 +236,18 @@ start; check "the program starts again" $?
 wait_for 15 visible 工作台; check "the note set to open at start opens" $?
 xdotool key ctrl+alt+j
 wait_for 10 visible 项目; check "after a restart the hotkey still opens its note" $?
+xdotool mousemove 50 50; sleep 0.3; xdotool mousemove 0 0
+wait_for 5 visible "便利贴（4）"; check "after a restart the corner checked on the properties page opens its note" $?
+shot corner-trigger
 stop
 db notes | grep -qF 工作台; check "the new name is stored" $?
-db export | grep -qF 高行; check "the scheme is stored" $?
+db export > "$dir/export.json"
+grep -qF 高行 "$dir/export.json"; check "the scheme is stored" $?
+python3 - "$dir/export.json" <<'PY'; check "the chosen background colour is stored in the note's own appearance" $?
+import json, sys
+note = next(n for n in json.load(open(sys.argv[1]))["notes"] if n["name"] == "工作台")
+sys.exit(0 if note["ownAppearance"][56:64].lower() == "0000ff00" else 1)
+PY
 test "$(db items 2 | grep -c .)" -eq 0; check "the cleared note has no items" $?
 db notes | grep -qF '!私人'; test $? -ne 0; check "the deleted note is gone" $?
 db export | grep -q '"triggers"'; check "the checked trigger is stored" $?
