@@ -8,8 +8,10 @@ target_compile_options(vellumo_warnings INTERFACE
 # unsanitized copy of the same sources in the same build tree.
 add_library(vellumo_sanitize INTERFACE)
 if(VELLUMO_SANITIZE AND NOT WIN32)
+  # -O1 and line tables only: the sanitizers report as well, and the build
+  # takes less than half the time of -O2 with full debug information.
   target_compile_options(vellumo_sanitize INTERFACE
-    -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -O1 -g1)
   target_link_options(vellumo_sanitize INTERFACE -fsanitize=address,undefined)
 endif()
 

@@ -26,9 +26,17 @@ display=":$((300 + RANDOM % 100))"
 Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 sleep 1
+# Wine's server and its service processes are kept running for the whole
+# suite, started here with no pipe to inherit: otherwise each test's
+# lingering services hold its output open for seconds after it ends.
+export WINEPREFIX="$root/build/wineprefix"
+DISPLAY="$display" bash scripts/wine-run.sh cmd /c exit </dev/null >/dev/null 2>&1 || true
+setsid /usr/lib/wine/wineserver -p </dev/null >/dev/null 2>&1 &
+DISPLAY="$display" bash scripts/wine-run.sh cmd /c exit </dev/null >/dev/null 2>&1 || true
 DISPLAY="$display" ctest --preset win64 || status=1
+/usr/lib/wine/wineserver -k 2>/dev/null || true
+unset WINEPREFIX
 kill "$xvfb" 2>/dev/null || true
-WINEPREFIX="$root/build/wineprefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
 
 echo "== fuzz targets"
 VELLUMO_FUZZ_SECONDS="${VELLUMO_FUZZ_SECONDS:-20}" bash scripts/run-fuzzers.sh || status=1

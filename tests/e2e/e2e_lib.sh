@@ -3,6 +3,7 @@
 # artefact directory in $artefacts.
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 wine="$here/../../scripts/wine-run.sh"
+export VELLUMO_WINE_MANAGED=1
 export VELLUMO_WINEPREFIX="${VELLUMO_WINEPREFIX:-$(dirname "$artefacts")/wineprefix-e2e}"
 mkdir -p "$artefacts"
 
