@@ -64,6 +64,14 @@ class KYiQ8v {
     }
     return SlowWrite(position, source, length);
   }
+  // Like Write, but bytes inside the file always go through the file, never
+  // through a view: for a write that only makes sure the file reaches a
+  // position ahead of a large write to the same pages, where a page fault
+  // would also read ahead (zero-fill) pages that are about to be written.
+  [[nodiscard]] int WriteThroughFile(std::uint64_t position, const void* source, std::size_t length) {
+    if (position + length <= mappedSize_ && file_.WriteAt(position, source, length)) return 0;
+    return Write(position, source, length);
+  }
   // The bytes [position, position + length) in place, when they lie inside
   // the file and inside one view; null otherwise (then use Read).  The
   // pointer is valid until the next call that may map, unmap or grow.
