@@ -30,6 +30,9 @@ class File {
   // Reads without mapping, so that a header can be checked before anything
   // could grow the file.  Returns the number of bytes read.
   std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const noexcept;
+  // Writes without mapping; true when every byte was written.  Used only
+  // inside the file's current size, so it never grows the file.
+  [[nodiscard]] bool WriteAt(std::uint64_t offset, const void* data, std::size_t length) const noexcept;
   // Sets only the last-write time to the current system time.
   bool TouchLastWriteTime() const noexcept;
   void Close() noexcept;

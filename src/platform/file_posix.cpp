@@ -42,6 +42,18 @@ std::size_t File::ReadAt(std::uint64_t offset, void* buffer, std::size_t length)
   return done;
 }
 
+bool File::WriteAt(std::uint64_t offset, const void* data, std::size_t length) const noexcept {
+  if (!handle_) return false;
+  std::size_t done = 0;
+  while (done < length) {
+    ssize_t n = ::pwrite(handle_.get(), static_cast<const char*>(data) + done, length - done,
+                         static_cast<off_t>(offset + done));
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
 bool File::TouchLastWriteTime() const noexcept {
   if (!handle_) return false;
   const struct timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};

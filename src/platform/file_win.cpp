@@ -44,6 +44,22 @@ std::size_t File::ReadAt(std::uint64_t offset, void* buffer, std::size_t length)
   return done;
 }
 
+bool File::WriteAt(std::uint64_t offset, const void* data, std::size_t length) const noexcept {
+  if (!handle_) return false;
+  std::size_t done = 0;
+  while (done < length) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset + done);
+    at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+    DWORD put = 0;
+    const DWORD want = static_cast<DWORD>(length - done > 0x40000000 ? 0x40000000 : length - done);
+    if (!::WriteFile(handle_.get(), static_cast<const char*>(data) + done, want, &put, &at) || put == 0)
+      return false;
+    done += put;
+  }
+  return true;
+}
+
 bool File::TouchLastWriteTime() const noexcept {
   if (!handle_) return false;
   FILETIME now;

@@ -22,8 +22,11 @@ bool FillSecureRandom(std::span<std::uint8_t> out) noexcept {
 }
 
 void SecureWipe(void* data, std::size_t sizeBytes) noexcept {
-  volatile auto* p = static_cast<volatile unsigned char*>(data);
-  for (std::size_t i = 0; i < sizeBytes; ++i) p[i] = 0;
+  // The barrier names the buffer and clobbers memory, so the compiler must
+  // assume the zeros are read and cannot drop the memset; a volatile byte
+  // loop would do the same at a fraction of the speed.
+  if (sizeBytes == 0) return;  // data may then be null, which memset may not see
+  std::memset(data, 0, sizeBytes);
   __asm__ __volatile__("" : : "r"(data) : "memory");
 }
 

@@ -232,7 +232,13 @@ int Ku::AllocateBlock(std::uint32_t bytes, std::uint64_t* unitAddr) {
   // The file must reach the new block before the header says it exists, so
   // that no interruption leaves an EndUnit beyond the end of the file.
   MarkWritten();
-  if (kuView_->Write((endUnit_ + units) * kUnitSize - 1, nullptr, 1) != 0) return kBlockWriteFailed;
+  // A block large enough to be written through the file has its last byte
+  // put there the same way, so that none of its pages is faulted in first.
+  const std::uint64_t last = (endUnit_ + units) * kUnitSize - 1;
+  const std::uint8_t zero = 0;
+  const int grown = bytes >= KYiQ8v::kDirectWriteBytes ? kuView_->WriteThroughFile(last, &zero, 1)
+                                                       : kuView_->Write(last, nullptr, 1);
+  if (grown != 0) return kBlockWriteFailed;
   *unitAddr = endUnit_;
   endUnit_ += units;
   return WriteEndUnit();

@@ -7,7 +7,10 @@ namespace vellumo {
 using namespace mapped_file_error;
 
 KYiQ8v::KYiQ8v(const platform::File& file, std::uint32_t maxViews, std::uint32_t viewSize)
-    : file_(file), maxViews_(maxViews), viewSize_(viewSize) {
+    : file_(file),
+      maxViews_(maxViews),
+      viewSize_(viewSize),
+      viewShift_(std::has_single_bit(viewSize) ? std::countr_zero(viewSize) : -1) {
   views_.reserve(maxViews_);
   mappedSize_ = file_.Size();
   // An empty file cannot be mapped; the first access grows it.
@@ -100,7 +103,7 @@ int KYiQ8v::MapViewAt(std::uint64_t start) {
 }
 
 int KYiQ8v::Locate(std::uint64_t position, std::uint8_t** pointer, std::uint64_t* available) {
-  const std::uint64_t region = position / viewSize_;
+  const std::uint64_t region = RegionOf(position);
   const std::uint64_t start = region * viewSize_;
   if (views_.empty() || region >= slotOfRegion_.size() || slotOfRegion_[region] < 0) {
     int rc = MapViewAt(start);

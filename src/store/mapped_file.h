@@ -6,6 +6,7 @@
 // Not thread-safe: its owner (the database) serialises every call.
 #include <cstddef>
 #include <cstdint>
+#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -31,6 +32,8 @@ class KYiQ8v {
   static constexpr std::uint32_t kDatabaseMaxViews = 96;
   static constexpr std::uint32_t kFreeMapViewSize = 0x80000;  // 512 KiB
   static constexpr std::uint32_t kFreeMapMaxViews = 128;
+  // Writes of at least this many bytes bypass the views (see Write).
+  static constexpr std::size_t kDirectWriteBytes = 8192;
 
   // The file stays owned by the caller and must outlive this object.
   KYiQ8v(const platform::File& file, std::uint32_t maxViews, std::uint32_t viewSize);
@@ -47,6 +50,13 @@ class KYiQ8v {
   }
   // A null source writes zeros.
   [[nodiscard]] int Write(std::uint64_t position, const void* source, std::size_t length) {
+    // Large writes inside the file go through the file itself: written
+    // through a view, every fresh page costs a page fault, which for a new
+    // value block of tens of kilobytes costs more than the copy.  Mappings
+    // and file writes see the same pages.
+    if (source != nullptr && length >= kDirectWriteBytes && position + length <= mappedSize_ &&
+        file_.WriteAt(position, source, length))
+      return 0;
     if (std::uint8_t* p = FastPointer(position, length)) {
       if (source) std::memcpy(p, source, length);
       else std::memset(p, 0, length);
@@ -54,11 +64,32 @@ class KYiQ8v {
     }
     return SlowWrite(position, source, length);
   }
+  // Like Write, but bytes inside the file always go through the file, never
+  // through a view: for a write that only makes sure the file reaches a
+  // position ahead of a large write to the same pages, where a page fault
+  // would also read ahead (zero-fill) pages that are about to be written.
+  [[nodiscard]] int WriteThroughFile(std::uint64_t position, const void* source, std::size_t length) {
+    if (position + length <= mappedSize_ && file_.WriteAt(position, source, length)) return 0;
+    return Write(position, source, length);
+  }
   // The bytes [position, position + length) in place, when they lie inside
   // the file and inside one view; null otherwise (then use Read).  The
   // pointer is valid until the next call that may map, unmap or grow.
   [[nodiscard]] std::uint8_t* Pointer(std::uint64_t position, std::size_t length);
   void UnmapAll() noexcept;
+  // The bytes at `position` when they lie in a view that is mapped now;
+  // null otherwise.  Maps, stamps and grows nothing, so a caller may pass any
+  // position (a prefetch hint read from bytes not yet checked).
+  [[nodiscard]] const std::uint8_t* MappedAt(std::uint64_t position, std::size_t length) const {
+    const std::uint64_t region = RegionOf(position);
+    if (region >= slotOfRegion_.size() || position >= mappedSize_) return nullptr;
+    const std::int32_t slot = slotOfRegion_[region];
+    if (slot < 0) return nullptr;
+    const View& v = views_[static_cast<std::size_t>(slot)];
+    const std::uint64_t offset = position - v.start;
+    if (offset + length > viewSize_) return nullptr;
+    return v.base() + offset;
+  }
 
   std::uint64_t MappedSize() const noexcept { return mappedSize_; }
   std::uint32_t ViewCount() const noexcept { return static_cast<std::uint32_t>(views_.size()); }
@@ -74,14 +105,30 @@ class KYiQ8v {
     std::uint8_t* base() const { return mapped.get().base; }
   };
 
-  // The view used last, without stamping: repeated accesses to one view
-  // would only advance its stamp to the value it already has.
-  std::uint8_t* FastPointer(std::uint64_t position, std::size_t length) const {
-    if (lastHit_ >= views_.size()) return nullptr;
-    const View& v = views_[lastHit_];
+  // A view that is mapped and already carries the current stamp, without
+  // stamping it again: first the view used last (sequential reads), then
+  // through the region table, so that reads alternating between views (a
+  // trie walk over a file filled in random order) stay off the slow path.
+  std::uint8_t* FastPointer(std::uint64_t position, std::size_t length) {
+    if (lastHit_ < views_.size()) {
+      const View& v = views_[lastHit_];
+      const std::uint64_t offset = position - v.start;
+      if (position >= v.start && offset + length <= viewSize_ && v.stamp == stampClock_) return v.base() + offset;
+    }
+    const std::uint64_t region = RegionOf(position);
+    if (region >= slotOfRegion_.size()) return nullptr;
+    const std::int32_t slot = slotOfRegion_[region];
+    if (slot < 0) return nullptr;
+    const View& v = views_[static_cast<std::size_t>(slot)];
     const std::uint64_t offset = position - v.start;
-    if (position < v.start || offset + length > viewSize_ || v.stamp != stampClock_) return nullptr;
+    if (offset + length > viewSize_ || v.stamp != stampClock_) return nullptr;
+    lastHit_ = static_cast<std::size_t>(slot);
     return v.base() + offset;
+  }
+  // View sizes are powers of two in practice, and a shift is much cheaper
+  // than a 64-bit division on every read.
+  std::uint64_t RegionOf(std::uint64_t position) const {
+    return viewShift_ >= 0 ? position >> viewShift_ : position / viewSize_;
   }
   [[nodiscard]] int SlowRead(std::uint64_t position, void* buffer, std::size_t length);
   [[nodiscard]] int SlowWrite(std::uint64_t position, const void* source, std::size_t length);
@@ -94,6 +141,7 @@ class KYiQ8v {
   platform::FileMapping mapping_;
   std::uint32_t maxViews_;
   std::uint32_t viewSize_;
+  int viewShift_;  // log2(viewSize_), or -1 when it is not a power of two
   std::uint64_t mappedSize_ = 0;
   std::vector<View> views_;
   // Cache slot of each view-sized region of the file, -1 when not mapped.

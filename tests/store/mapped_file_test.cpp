@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -138,6 +139,38 @@ TEST(MappedFile, DataSurvivesUnmapAndReopen) {
   std::uint8_t b = 0;
   ASSERT_EQ(view.Read(1000 + 199999, &b, 1), 0);
   EXPECT_EQ(b, static_cast<std::uint8_t>(199999 * 31));
+}
+
+// Large writes bypass the views; what they write must still be what the views
+// show, including through a pointer taken before the write, and one that
+// reaches past the mapped size must still grow the file.
+TEST(MappedFile, LargeWritesAreSeenThroughViewsAndStillGrowTheFile) {
+  MappedFixture f;
+  constexpr std::uint32_t kView = 0x10000;
+  KYiQ8v view(f.file, 4, kView);
+  const std::uint8_t one = 1;
+  ASSERT_EQ(view.Write(3 * kView - 1, &one, 1), 0);
+  ASSERT_EQ(f.file.Size(), 3u * kView);
+  const std::uint64_t at = kView - 100;  // crosses a view boundary
+  std::uint8_t* before = view.Pointer(at, 100);
+  ASSERT_NE(before, nullptr);
+  std::vector<std::uint8_t> data(KYiQ8v::kDirectWriteBytes * 3);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7 + 1);
+  ASSERT_EQ(view.Write(at, data.data(), data.size()), 0);
+  EXPECT_EQ(std::memcmp(before, data.data(), 100), 0);
+  std::vector<std::uint8_t> back(data.size());
+  ASSERT_EQ(view.Read(at, back.data(), back.size()), 0);
+  EXPECT_EQ(back, data);
+
+  // Past the end: grown in a step, written, read back.
+  const std::uint64_t beyond = 3 * kView - 10;
+  ASSERT_EQ(view.Write(beyond, data.data(), data.size()), 0);
+  EXPECT_GE(f.file.Size(), beyond + data.size());
+  ASSERT_EQ(view.Read(beyond, back.data(), back.size()), 0);
+  EXPECT_EQ(back, data);
+  std::vector<std::uint8_t> onDisk(data.size());
+  ASSERT_EQ(f.file.ReadAt(at, onDisk.data(), onDisk.size()), onDisk.size());
+  EXPECT_EQ(onDisk, data) << "the file itself holds the first write";
 }
 
 TEST(MappedFile, PositionOutOfRangeFailsWithoutGrowing) {
