@@ -187,6 +187,16 @@ void KIzMTk::OnMouseHover() {
 }
 
 void KIzMTk::OnMouseLeave() {
+  // Wine reports the pointer leaving even while this window holds the
+  // capture, which Windows does not.  Clearing the highlight then would
+  // lose the cell being dragged (the drag would end as a drag of an empty
+  // cell, making a link instead of moving the item), and the leave time
+  // could hide the window under the drag; so the leave waits for the
+  // release.
+  if (pressMode != kPressNone) {
+    leftWhilePressed = true;
+    return;
+  }
   ::PostMessageW(hwnd, WM_MOUSEMOVE, 0, -1);
   hoverState = 2;
   SetWindowAlpha(context_, hwnd, Appearance16(AppearanceBlock::kUnfocusedAlpha));
@@ -319,6 +329,13 @@ void KIzMTk::OnRelease(bool right) {
   if (draggingOut) {
     draggingOut = 0;
     SetCursorShape(IDC_ARROW);
+  }
+  if (leftWhilePressed) {
+    leftWhilePressed = false;
+    // Back inside, the next move arms the tracking again.
+    POINT screen{};
+    ::GetCursorPos(&screen);
+    if (::WindowFromPoint(screen) != hwnd) OnMouseLeave();
   }
 }
 

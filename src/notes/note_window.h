@@ -67,6 +67,9 @@ class KIzMTk : public platform::WindowBase<KIzMTk> {
 
   int pressMode = 0;
   int draggingOut = 0;
+  // The pointer was reported gone while a button was held: the leave is
+  // carried out at the release (see OnMouseLeave).
+  bool leftWhilePressed = false;
   std::array<int, 4> pressRect{};  // left, top, width, height
   int clientWidth = 0, clientHeight = 0;
   POINT pressPoint{};

@@ -9,6 +9,7 @@
   note_fixtures.py editor       -> two plain items for the item editor (editor_e2e.sh)
   note_fixtures.py layout       -> key and character typing of "yzß" (layout_e2e.sh)
   note_fixtures.py triggers     -> one note per pop-up trigger and one with a hotkey (triggers_e2e.sh)
+  note_fixtures.py drag DIR     -> a note to drop on, two to drag between, two closed ones (drag_e2e.sh)
 
 Every note remembers its position, so a screenshot can be checked at known
 places, and stays open when the pointer is elsewhere (NoAutoClose).  Colours are COLORREF values (0x00BBGGRR); the checks in
@@ -181,6 +182,26 @@ def editor():
             "notes": [note(1, "编辑", 20, 20, 300, 200, plain, ownAppearance=look)]}
 
 
+def drag(directory):
+    """Note 1 takes drops: a program item, an item opening the closed notes
+    12 and 15, a plain one.  Items are dragged between notes 2 and 3.  All
+    three are one column of 24-pixel rows below a 24-pixel title bar."""
+    windows_dir = "Z:" + directory.replace("/", "\\")
+    look = block(24, "own", TEXT_RIGHT, 0, 280, 24, 16)
+    drop_on = [{"id": 1, "title": "01|记录", "content": "<run>" + windows_dir + "\\record.exe|--ignored<>starts it"},
+               {"id": 2, "title": "02|打开", "content": "<open>12,15"},
+               {"id": 3, "title": "03|普通", "content": "plain"}]
+    first = [{"id": i + 1, "title": "%02d|%s" % (i + 1, name), "content": "<v>" + name}
+             for i, name in enumerate(["一", "二", "三", "四"])]
+    second = [{"id": 1, "title": "01|子", "content": "<v>子"}]
+    return {"format": "vellumo-db export", "version": 1, "schemes": {},
+            "notes": [note(1, "拖入", 20, 20, 300, 300, drop_on, ownAppearance=look),
+                      note(2, "甲窗", 400, 20, 300, 300, first, ownAppearance=look),
+                      note(3, "乙窗", 750, 20, 300, 300, second, ownAppearance=look),
+                      dict(note(12, "十二", 20, 420, 300, 200, []), triggers=0),
+                      dict(note(15, "十五", 400, 420, 300, 200, []), triggers=0)]}
+
+
 def timing(count):
     return {"format": "vellumo-db export", "version": 1, "schemes": {},
             "notes": [note(1, "计时", 100, 100, 300, 400, items(count), fields={"LegacyRememberPosition": 1, "LegacyNoAutoClose": 1})]}
@@ -192,6 +213,8 @@ if __name__ == "__main__":
         document = appearances(sys.argv[2])
     elif kind == "editor":
         document = editor()
+    elif kind == "drag":
+        document = drag(sys.argv[2])
     elif kind == "layout":
         document = layout()
     elif kind == "triggers":

@@ -393,6 +393,37 @@ TEST_F(DropTarget, AnItemLetGoOverAnotherReordersOrMovesToThatWindow) {
   EXPECT_EQ(Items(to), (std::vector<Item>{{u"!005|bar", u"<v>2"}}));
 }
 
+// Pressed, carried to another note window and let go, with the leave Wine
+// reports while the source window holds the capture: still a move of the
+// pressed item, never a link to the whole note.
+TEST_F(DropTarget, AnItemCarriedToAnotherWindowMovesThoughTheLeaveComesFirst) {
+  const std::uint32_t from = Note(u"源", 200, 150);
+  const std::uint32_t to = Note(u"目标", 600, 150);
+  const std::uint32_t carried = operations.CreateItem(from, u"记事", u"<v>内容", false);
+  KIzMTk* source = Open(from);
+  KIzMTk* other = Open(to);
+  ASSERT_NE(source, nullptr);
+  ASSERT_NE(other, nullptr);
+  const auto moveTo = [&](POINTL screen) {
+    ASSERT_TRUE(::SetCursorPos(screen.x, screen.y));
+    ::SendMessageW(source->hwnd, WM_MOUSEMOVE, 0, 0);
+  };
+  const POINTL onItem = PointOn(*source, carried);
+  for (const int dx : {-2, -1, 0}) moveTo({onItem.x + dx, onItem.y});
+  ::SendMessageW(source->hwnd, WM_LBUTTONDOWN, 0, 0);
+  moveTo(PointOn(*source, 0));  // off the pressed cell, still inside
+  moveTo(PointOn(*other, 0));
+  ::SendMessageW(source->hwnd, WM_MOUSELEAVE, 0, 0);
+  moveTo(PointOn(*other, 0));
+  ::SendMessageW(source->hwnd, WM_LBUTTONUP, 0, 0);
+  Pump();
+  EXPECT_TRUE(Items(from).empty());
+  EXPECT_EQ(Items(to), (std::vector<Item>{{u"记事", u"<v>内容"}}));
+  // The leave held back during the press is carried out at the release.
+  EXPECT_EQ(source->highlightedCell, -1);
+  EXPECT_NE(source->leaveTick, 0u);
+}
+
 TEST_F(DropTarget, CountsReferencesAndAnswersOnlyItsInterfaces) {
   void* object = nullptr;
   EXPECT_EQ(target.QueryInterface(IID_IDropTarget, &object), S_OK);
