@@ -1,0 +1,161 @@
+#!/usr/bin/env bash
+# Two copies of the program keep one note in step through the sync server
+# on 127.0.0.1: items made, edited and deleted in one reach the other's open
+# note window; a copy that was closed catches up when it starts again and
+# does not bring back what was deleted meanwhile; a wrong sync password is
+# reported; the server keeps no plaintext.  Each copy runs in a folder and a
+# Wine prefix of its own, so that the test tools see only its windows.
+# Screenshots go to the artefacts.
+set -uo pipefail
+exe="$1"; poke="$2"; dbtool="$3"; drive="$4"; artefacts="$5"; server="$6"
+if [ ! -x "$server" ]; then echo "skipped: no native sync server at $server"; exit 77; fi
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
+prefix_a="$VELLUMO_WINEPREFIX"
+prefix_b="$(dirname "$artefacts")/wineprefix-e2e-second"
+password="pass-word-1"
+
+run() {  # run a|b PROGRAM ARGS...: in that copy's folder and prefix
+  local who="$1"; shift
+  local p="$prefix_a" d="$dir_a"; [ "$who" = b ] && { p="$prefix_b"; d="$dir_b"; }
+  (cd "$d" && VELLUMO_WINEPREFIX="$p" "$wine" "$@" 2>/dev/null | tr -d '\r')
+}
+db() { local who="$1"; shift; run "$who" "$dbtool" "$@"; }
+poke() { local who="$1"; shift; run "$who" "$poke" "$@"; }
+drive() { local who="$1"; shift; run "$who" "$drive" "$@"; }
+shot() { import -window root "$artefacts/sync-$1.png" 2>/dev/null; }
+visible() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+titles() { db "$1" items 1 | cut -f2 | sort | tr '\n' '/'; }
+has_item() { db "$1" items 1 | cut -f2,3 | grep -qxF "$2"; }
+lacks_item() { ! db "$1" items 1 | cut -f2 | grep -qxF "$2"; }
+
+start() {  # start a|b
+  local d="$dir_a" p="$prefix_a"; [ "$1" = b ] && { d="$dir_b"; p="$prefix_b"; }
+  rm -f "$d/first-tick" "$d/exit-code"
+  ( cd "$d" && VELLUMO_WINEPREFIX="$p" VELLUMO_FIRST_TICK_FILE="$d/first-tick" "$wine" vellumo.exe >/dev/null 2>&1
+    echo $? > "$d/exit-code" ) &
+  wait_for 60 test -f "$d/first-tick"
+}
+stop() {
+  local d="$dir_a"; [ "$1" = b ] && d="$dir_b"
+  wait_for 30 poke "$1" class KorrinVellumo 32864
+  wait_for 30 test -f "$d/exit-code"
+}
+
+# Note 1 of copy a sits at x 20, of copy b at x 660; rows of 24 pixels
+# below a 24-pixel title bar.
+row_y() { echo $((20 + 26 + 24 * $1 + 12)); }
+right_click() {  # right_click X ROW
+  local y; y="$(row_y "$2")"
+  xdotool mousemove "$1" "$y"; sleep 0.2; xdotool mousemove "$(($1 + 1))" "$y"; sleep 0.3; xdotool click 3
+}
+# Saves TITLE and CONTENT through copy a's item editor opened on ROW (an
+# empty row makes a new item), then closes the editor.
+edit_in_a() {  # edit_in_a ROW TITLE CONTENT
+  right_click 150 "$1"
+  wait_for 10 visible '^1\..* - 编辑$' || return 1
+  drive a "=1." 1000 settext "$2" && drive a "=1." 1001 settext "$3" && drive a "=1." 1015 click || return 1
+  sleep 0.5
+  xdotool windowfocus "$(xdotool search --onlyvisible --name ' - 编辑$' | head -1)" 2>/dev/null; sleep 0.3
+  xdotool key Escape
+  wait_for 10 sh -c "! xdotool search --onlyvisible --name ' - 编辑\$' >/dev/null"
+}
+# Deletes the item titled TITLE through copy a's item page.
+delete_in_a() {
+  if ! drive a KorrinVellumo d1011,1013 rows >/dev/null; then
+    # A second start shows the running copy's window.
+    (cd "$dir_a" && VELLUMO_WINEPREFIX="$prefix_a" "$wine" vellumo.exe >/dev/null 2>&1)
+    wait_for 20 drive a KorrinVellumo d1011,1013 rows || return 1
+  fi
+  drive a KorrinVellumo d1011,1013 select 0; sleep 0.5
+  drive a KorrinVellumo d1011,1011 tab 2; sleep 0.5
+  local row; row="$(drive a KorrinVellumo d1066,1013 rows | grep -n -m1 -F "$1" | cut -d: -f1)"
+  [ -n "$row" ] || return 1
+  drive a KorrinVellumo d1066,1013 select "$((row - 1))"
+  drive a KorrinVellumo d1066,1014 click
+  wait_for 10 poke a title 请确认 1
+}
+
+data="$(mktemp -d)"
+port=$((20000 + RANDOM % 20000))
+"$server" --data "$data/store" --listen "127.0.0.1:$port" --pwhash min --log-level warning > "$artefacts/sync-server.log" 2>&1 &
+server_pid=$!
+trap 'kill $server_pid 2>/dev/null; WINEPREFIX="$prefix_b" /usr/lib/wine/wineserver -k >/dev/null 2>&1; cleanup' EXIT
+
+dir_a="$(mktemp -d)"; dir_b="$(mktemp -d)"
+cp "$exe" "$dir_a/vellumo.exe"; cp "$exe" "$dir_b/vellumo.exe"
+run a cmd /c exit; run b cmd /c exit
+python3 "$here/note_fixtures.py" sync 20 "$password" > "$dir_a/notes.json"
+python3 "$here/note_fixtures.py" sync 660 "$password" > "$dir_b/notes.json"
+db a import < "$dir_a/notes.json" >/dev/null; ok_a=$?
+db b import < "$dir_b/notes.json" >/dev/null; ok_b=$?
+test $ok_a -eq 0 -a $ok_b -eq 0; check "both databases import a note with a sync ID and password" $?
+# Both reach the test server through the stored server address (ANSI host:port).
+address_hex="$(printf '127.0.0.1:%s' "$port" | od -An -tx1 | tr -d ' \n')00"
+db a put 0a "$address_hex" >/dev/null; db b put 0a "$address_hex" >/dev/null
+
+start a; check "copy a starts" $?
+start b; check "copy b starts" $?
+wait_for 30 visible '^同步$'; check "the synced notes open" $?
+
+echo "== changes made in one copy reach the other"
+edit_in_a 0 "晨会" "九点"; check "an item is saved in copy a" $?
+t0=$(date +%s%N)
+wait_for 10 has_item b "$(printf '晨会\t九点')"; ok=$?
+ms=$(( ($(date +%s%N) - t0) / 1000000 ))
+check "it appears in copy b (${ms} ms after the save)" $ok
+test "$ms" -le 1500; check "within a second of polling: ${ms} ms" $?
+sleep 0.5; shot arrived
+edit_in_a 1 "周报" "周五"; check "a second item is saved" $?
+wait_for 10 has_item b "$(printf '周报\t周五')"; check "and arrives too" $?
+edit_in_a 0 "晨会" "十点"; check "the first item is edited in copy a" $?
+wait_for 10 has_item b "$(printf '晨会\t十点')"; check "the edit reaches copy b" $?
+db b items 1 | cut -f3 | grep -qxF 九点; test $? -ne 0; check "the old version is gone from copy b" $?
+delete_in_a 周报; check "an item is deleted in copy a" $?
+wait_for 10 lacks_item b 周报; check "the deletion reaches copy b" $?
+test "$(titles a)" = "$(titles b)"; ok=$?; check "both hold the same items: $(titles b)" $ok
+shot in-step
+
+echo "== a copy that was closed catches up"
+stop b; check "copy b exits" $?
+edit_in_a 1 "离线" "新增"; check "copy a adds an item while b is closed" $?
+delete_in_a 晨会; check "and deletes one that b holds" $?
+db b items 1 | cut -f2 | grep -qxF 晨会; check "copy b's database still holds the deleted item" $?
+start b; check "copy b starts again" $?
+wait_for 15 has_item b "$(printf '离线\t新增')"; check "the item added meanwhile arrives" $?
+wait_for 15 lacks_item b 晨会; check "the item deleted meanwhile is deleted, not brought back" $?
+sleep 2
+lacks_item a 晨会; check "copy a did not get it back either" $?
+test "$(titles a)" = "$(titles b)"; ok=$?; check "both hold the same items again: $(titles a)" $ok
+sleep 0.5; shot caught-up
+
+echo "== the server holds no plaintext"
+python3 - "$data/store" 晨会 周报 离线 新增 <<'PY'
+import os, sys
+root, words = sys.argv[1], sys.argv[2:]
+found = []
+for d, _, files in os.walk(root):
+    for f in files:
+        blob = open(os.path.join(d, f), "rb").read()
+        for w in words:
+            if w.encode("utf-16-le") in blob or w.encode("utf-8") in blob or w.encode("gbk") in blob:
+                found.append((f, w))
+sys.exit(1 if found or not os.listdir(root) else 0)
+PY
+check "no title or content in the server's store" $?
+
+echo "== a wrong sync password is reported"
+stop b
+wrong_hex="$(printf 'wrong-pass-9' | iconv -t UTF-16LE | od -An -tx1 | tr -d ' \n')"
+db b put 010100000015 "$wrong_hex" >/dev/null
+start b; check "copy b starts with the wrong password" $?
+wait_for 20 visible '^网络同步错误$'; check "the sync error box opens" $?
+text="$(poke b text 网络同步错误)"
+echo "$text" | grep -qF '错误代码：#1'; ok=$?; check "it names error 1" $ok
+echo "$text" | grep -qF '同步ID或密码错误'; check "with its text" $?
+shot wrong-password
+poke b title 网络同步错误 1 >/dev/null
+stop b
+stop a; check "copy a exits" $?
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
