@@ -173,6 +173,7 @@ void SyncEngine::Apply(const sync::ActionList& actions) {
           } else if constexpr (std::is_same_v<A, sync::DeleteLocalItem>) {
             std::lock_guard lock(app_.context.appMutex);
             if (app_.itemOperations) (void)app_.itemOperations->DeleteItem(a.noteId, a.itemId, false);
+            platform::ReportTimingMoment("sync-removed");
           } else if constexpr (std::is_same_v<A, sync::NoteChanged>) {
             notes::NotifyNoteChanged(app_.context, a.noteId);
           } else if constexpr (std::is_same_v<A, sync::JournalAdd>) {

@@ -187,7 +187,7 @@ def synced(x, password, items_list=()):
     look = block(24, "own", TEXT_RIGHT, 0, 280, 24, 16)
     return {"format": "vellumo-db export", "version": 1, "schemes": {},
             "notes": [note(1, "同步", x, 20, 300, 320, list(items_list), ownAppearance=look,
-                           fields={"SyncId": "e2e-共享", "SyncPassword": password})]}
+                           syncId="e2e-共享", syncPassword=password)]}
 
 
 def timing(count):
