@@ -24,4 +24,15 @@ TimingReport::~TimingReport() {
   }
 }
 
+void ReportTimingMoment(std::string_view name) {
+  const char* path = ReportPath();
+  if (!path) return;
+  const auto now =
+      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+  if (std::FILE* file = std::fopen(path, "a")) {
+    std::fprintf(file, "%.*s %lld\n", static_cast<int>(name.size()), name.data(), static_cast<long long>(now));
+    std::fclose(file);
+  }
+}
+
 }  // namespace vellumo::platform

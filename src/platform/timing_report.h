@@ -20,4 +20,8 @@ class TimingReport {
   std::chrono::steady_clock::time_point start_;
 };
 
+// For events timed across processes (one program saves, another receives):
+// appends "NAME MICROSECONDS" with the wall-clock time since 1970.
+void ReportTimingMoment(std::string_view name);
+
 }  // namespace vellumo::platform

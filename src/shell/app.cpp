@@ -1,4 +1,5 @@
 #include "shell/app.h"
+#include "shell/sync_engine.h"
 
 #include <commctrl.h>
 
@@ -13,9 +14,15 @@
 
 namespace vellumo::shell {
 
-App::App() = default;
+App::App() {
+  auto engine = std::make_unique<SyncEngine>(*this);
+  syncHooks = engine.get();
+  later = std::move(engine);
+}
 
 App::~App() {
+  // The worker writes items: it ends before anything it uses.
+  later->StopSync();
   // The windows go before the database they show.
   editors.CloseAll();
   notes::CloseAllNoteWindows(context);
@@ -130,7 +137,7 @@ bool Initialise(App& app, HINSTANCE instance) {
   app.protection = std::make_unique<protect::ContentProtection>(*app.database);
   (void)app.protection->UnlockAtStart();
   context.protection = app.protection.get();
-  app.itemOperations = std::make_unique<model::ItemOperations>(*app.database, app.messages, app.syncHooks,
+  app.itemOperations = std::make_unique<model::ItemOperations>(*app.database, app.messages, *app.syncHooks,
                                                                context.appMutex);
   context.items = app.itemOperations.get();
   const model::PopupOptions popup = model::LoadPopupOptions(*app.database);

@@ -43,6 +43,9 @@ class MessageBoxes final : public UserMessages, public model::ModelNotifier {
   App& app_;
 };
 
+// Said wherever sync is asked for when the network library did not start.
+inline constexpr wchar_t kSyncUnavailableText[] = L"网络同步不可用：系统网络组件无法启动！";
+
 // The subsystems that later parts of the program bring: the sync engine.
 // Start-up and exit call them at their places; until a subsystem exists its
 // part does nothing.
@@ -50,6 +53,9 @@ class LaterSubsystems {
  public:
   virtual ~LaterSubsystems() = default;
   virtual void StartSync() {}
+  // False when the system's network library could not start: there is no
+  // sync in this run, and what asks for it says so.
+  virtual bool SyncAvailable() { return false; }
   // The note has a sync entry: its item deletions must reach the server.
   virtual bool IsSynced(std::uint32_t /*note*/) { return false; }
   // What the properties page's "立即生效" asks of the sync engine.
@@ -124,10 +130,11 @@ struct App {
   std::unique_ptr<Ku> database;
   std::unique_ptr<protect::ContentProtection> protection;
   MessageBoxes messages{*this};
-  std::unique_ptr<LaterSubsystems> later = std::make_unique<LaterSubsystems>();
+  std::unique_ptr<LaterSubsystems> later;  // the sync engine
+
   GlobalHotkeys hotkeys;
   editor::EditorList editors;
-  model::ItemSyncHooks syncHooks;  // the sync engine's, once it exists
+  model::ItemSyncHooks* syncHooks = nullptr;  // the sync engine's
   std::unique_ptr<model::ItemOperations> itemOperations;
   ShellActionPerformer actionPerformer{context};
   actions::ActionQueue actionQueue{actionPerformer};

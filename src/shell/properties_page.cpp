@@ -122,6 +122,10 @@ void PropertiesPage::ApplySync() {
     Tell(L"密码需包含符号（或中文），长度8-64位！", L"错误");
     return;
   }
+  if (!sync.SyncAvailable()) {
+    Tell(kSyncUnavailableText, L"错误");
+    return;
+  }
   if (!sync.SyncConnected()) {
     Tell(L"暂未连接到服务器！", L"错误");
     return;

@@ -45,7 +45,12 @@ INT_PTR ServerAddressDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) 
       if (LOWORD(wParam) == IDOK) {
         StoreAddress();
         ::EndDialog(hwnd, 1);
-        app_.later->ServerAddressChanged();
+        if (app_.later->SyncAvailable()) {
+          app_.later->ServerAddressChanged();
+        } else {
+          ModalScope modal(app_);
+          ::MessageBoxW(app_.MainWindowHandle(), kSyncUnavailableText, L"错误", MB_OK);
+        }
         return TRUE;
       }
       if (LOWORD(wParam) == IDCANCEL) {

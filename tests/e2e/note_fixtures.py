@@ -10,6 +10,7 @@
   note_fixtures.py layout       -> key and character typing of "yzß" (layout_e2e.sh)
   note_fixtures.py triggers     -> one note per pop-up trigger and one with a hotkey (triggers_e2e.sh)
   note_fixtures.py drag DIR     -> a note to drop on, two to drag between, two closed ones (drag_e2e.sh)
+  note_fixtures.py sync X PW    -> one synced note at x = X with sync password PW (sync_e2e.sh)
 
 Every note remembers its position, so a screenshot can be checked at known
 places, and stays open when the pointer is elsewhere (NoAutoClose).  Colours are COLORREF values (0x00BBGGRR); the checks in
@@ -202,6 +203,14 @@ def drag(directory):
                       dict(note(15, "十五", 400, 420, 300, 200, []), triggers=0)]}
 
 
+def synced(x, password, items_list=()):
+    """Note 1, named 同步, synced under one sync ID, tall enough for ten rows."""
+    look = block(24, "own", TEXT_RIGHT, 0, 280, 24, 16)
+    return {"format": "vellumo-db export", "version": 1, "schemes": {},
+            "notes": [note(1, "同步", x, 20, 300, 320, list(items_list), ownAppearance=look,
+                           syncId="e2e-共享", syncPassword=password)]}
+
+
 def timing(count):
     return {"format": "vellumo-db export", "version": 1, "schemes": {},
             "notes": [note(1, "计时", 100, 100, 300, 400, items(count), fields={"LegacyRememberPosition": 1, "LegacyNoAutoClose": 1})]}
@@ -215,6 +224,8 @@ if __name__ == "__main__":
         document = editor()
     elif kind == "drag":
         document = drag(sys.argv[2])
+    elif kind == "sync":
+        document = synced(int(sys.argv[2]), sys.argv[3])
     elif kind == "layout":
         document = layout()
     elif kind == "triggers":

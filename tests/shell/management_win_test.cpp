@@ -42,7 +42,7 @@ class Management : public ::testing::Test {
     app.protection = std::make_unique<protect::ContentProtection>(*app.database);
     app.context.protection = app.protection.get();
     app.itemOperations =
-        std::make_unique<model::ItemOperations>(*app.database, app.messages, app.syncHooks, app.context.appMutex);
+        std::make_unique<model::ItemOperations>(*app.database, app.messages, *app.syncHooks, app.context.appMutex);
     app.context.items = app.itemOperations.get();
     Ku& db = *app.database;
     work = model::CreateNote(db, u"工作");

@@ -61,7 +61,7 @@ class PasswordDialogTest : public ::testing::Test {
     app.protection = std::make_unique<protect::ContentProtection>(*app.database);
     app.context.protection = app.protection.get();
     app.itemOperations =
-        std::make_unique<model::ItemOperations>(*app.database, app.messages, app.syncHooks, app.context.appMutex);
+        std::make_unique<model::ItemOperations>(*app.database, app.messages, *app.syncHooks, app.context.appMutex);
     app.context.items = app.itemOperations.get();
     app.context.instance = ::GetModuleHandleW(nullptr);
     app.context.screenWidth = ::GetSystemMetrics(SM_CXSCREEN) - 2;
@@ -452,6 +452,7 @@ void CALLBACK DriveServerDialog(HWND, UINT, UINT_PTR timer, DWORD) noexcept {
 struct CountingSubsystems : LaterSubsystems {
   int addressChanges = 0;
   void ServerAddressChanged() override { ++addressChanges; }
+  bool SyncAvailable() override { return true; }
 };
 
 TEST_F(PasswordDialogTest, TheServerAddressIsStoredAndTakesEffectAtOnce) {
