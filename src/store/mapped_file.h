@@ -77,19 +77,6 @@ class KYiQ8v {
   // pointer is valid until the next call that may map, unmap or grow.
   [[nodiscard]] std::uint8_t* Pointer(std::uint64_t position, std::size_t length);
   void UnmapAll() noexcept;
-  // The bytes at `position` when they lie in a view that is mapped now;
-  // null otherwise.  Maps, stamps and grows nothing, so a caller may pass any
-  // position (a prefetch hint read from bytes not yet checked).
-  [[nodiscard]] const std::uint8_t* MappedAt(std::uint64_t position, std::size_t length) const {
-    const std::uint64_t region = RegionOf(position);
-    if (region >= slotOfRegion_.size() || position >= mappedSize_) return nullptr;
-    const std::int32_t slot = slotOfRegion_[region];
-    if (slot < 0) return nullptr;
-    const View& v = views_[static_cast<std::size_t>(slot)];
-    const std::uint64_t offset = position - v.start;
-    if (offset + length > viewSize_) return nullptr;
-    return v.base() + offset;
-  }
 
   std::uint64_t MappedSize() const noexcept { return mappedSize_; }
   std::uint32_t ViewCount() const noexcept { return static_cast<std::uint32_t>(views_.size()); }
