@@ -1,9 +1,10 @@
 #include "sync/compress.h"
+#include "sync/compress_reference.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <memory>
+#include <vector>
 
 #include "platform/bytes.h"
 
@@ -144,18 +145,50 @@ class NibbleWriter {
   bool overflowed_ = false;
 };
 
+// The encoder's tables, kept between calls on a thread: allocating and
+// clearing them per item cost as much as compressing it, every page faulted
+// in afresh.  A call writes every entry it reads, apart from the slots'
+// owner hints, which are bounds-checked and only ever predict.
+struct MatchTables {
+  // Per hash bucket.  head is the newest position inserted (-1: none); the
+  // bucket's arena runs from its -1 end marker to top, and may grow to end.
+  struct Bucket {
+    std::int32_t head;
+    std::uint32_t top;
+    std::uint32_t end;
+  };
+  // Per position modulo kHashSize.  link is the head its bucket had when the
+  // slot was last inserted into; owner is that insertion's arena index.
+  struct Slot {
+    std::int32_t link;
+    std::uint32_t owner;
+  };
+  std::vector<Bucket> buckets;
+  std::vector<Slot> slots;
+  std::vector<std::int32_t> arena;
+
+  void Prepare(std::size_t inputBytes) {
+    buckets.resize(kHashSize);
+    slots.resize(kHashSize);
+    if (arena.size() < kHashSize + inputBytes) arena.resize(kHashSize + inputBytes);
+    std::fill(buckets.begin(), buckets.end(), Bucket{-1, 0, 0});
+  }
+};
+
 class Encoder {
  public:
-  Encoder(std::span<const std::uint8_t> input, std::span<std::uint8_t> output)
+  Encoder(std::span<const std::uint8_t> input, std::span<std::uint8_t> output, MatchTables& tables,
+          bool predict) noexcept
       : in_(input.data()),
         n_(static_cast<std::uint32_t>(input.size())),
         capacity_(output.size()),
         w_(output),
-        head_(std::make_unique<std::int32_t[]>(kHashSize)),
-        // A link is only ever read for a position that was inserted, and
-        // inserting writes it, so the chain table needs no clearing.
-        chain_(std::make_unique_for_overwrite<Link[]>(kHashSize)) {
-    std::fill_n(head_.get(), kHashSize, -1);
+        buckets_(tables.buckets.data()),
+        slots_(tables.slots.data()),
+        arena_(tables.arena.data()),
+        arenaSize_(tables.arena.size()),
+        predict_(predict) {
+    LayOutBuckets();
   }
 
   [[nodiscard]] int Run(std::size_t& streamSizeBytes);
@@ -179,17 +212,21 @@ class Encoder {
     return ((all32 & 0xFFFF) + (all32 >> 9)) & kHashMask;
   }
   void Insert(std::uint32_t p) noexcept {
-    const std::uint32_t h = Hash(p);
-    const std::int32_t old = head_[h];
-    if (old >= 0) {
-      const Link& o = chain_[old & kHashMask];
-      chain_[p & kHashMask] = {old, o.next, o.afterNext};
-    } else {
-      chain_[p & kHashMask] = {old, -1, -1};
+    MatchTables::Bucket& bucket = buckets_[Hash(p)];
+    MatchTables::Slot& slot = slots_[p & kHashMask];
+    slot.link = bucket.head;
+    bucket.head = static_cast<std::int32_t>(p);
+    newest_ = std::max(newest_, p);
+    if (bucket.top + 1 < bucket.end) {
+      arena_[++bucket.top] = static_cast<std::int32_t>(p);
+      slot.owner = bucket.top;
     }
-    head_[h] = static_cast<std::int32_t>(p);
   }
-
+  void LayOutBuckets() noexcept;
+  [[nodiscard]] bool Consider(std::uint32_t o, std::uint32_t c, std::uint32_t maxLen,
+                              std::uint64_t factor, Match& best) const noexcept;
+  [[nodiscard]] Match WalkLinks(std::uint32_t o, std::int32_t cand, std::uint32_t maxLen,
+                                std::uint64_t factor, Match best) const noexcept;
   [[nodiscard]] Match FindMatch(std::uint32_t o) const noexcept;
   [[nodiscard]] bool OutputFull() const noexcept {
     return w_.Overflowed() || w_.SizeBytes() + kCompressSlackBytes >= capacity_;
@@ -209,19 +246,26 @@ class Encoder {
   std::uint32_t n_;
   std::size_t capacity_;
   NibbleWriter w_;
-  std::unique_ptr<std::int32_t[]> head_;
-  // next is the chain itself.  afterNext and third are the positions two
-  // and three links on as they were when this link was made; slots may have
-  // been reused since, so they are only ever prefetch hints.  Walking a
-  // chain is a series of dependent loads in a table larger than the L1
-  // cache; the hint starts the load three links ahead, so several are in
-  // flight at once.
-  struct Link {
-    std::int32_t next;
-    std::int32_t afterNext;
-    std::int32_t third;
-  };
-  std::unique_ptr<Link[]> chain_;
+
+  // The hash chains that decide the stream are head and link: a walk starts
+  // at its bucket's head and follows each candidate's slot link while the
+  // positions fall.  Slots are shared by positions kHashSize apart, so a
+  // walk may run on from a reused slot into another bucket's chain; that is
+  // part of how streams come out and is kept exactly.
+  //
+  // Following links is a series of dependent loads.  The arena holds the
+  // same insertions once more, each bucket's in order behind a -1 end
+  // marker, so a walk reads its candidates in a row and the link only
+  // confirms them.  Bucket sizes come from counting every position's hash
+  // up front: a bucket only fills up when a raw block makes positions go in
+  // a second time, and then its arena just stops predicting.
+  MatchTables::Bucket* buckets_;
+  MatchTables::Slot* slots_;
+  std::int32_t* arena_;
+  std::size_t arenaSize_;
+  bool predict_;              // false: every walk link by link
+  std::uint32_t newest_ = 0;  // highest position inserted
+  bool monotonic_ = true;     // each position inserted once, in increasing order
 
   std::size_t ctrlPos_ = 0;  // nibble position of the open group's control byte
   std::uint8_t flags_ = 0;
@@ -248,6 +292,54 @@ std::uint32_t MatchLength(const std::uint8_t* a, const std::uint8_t* b, std::uin
   return len;
 }
 
+void Encoder::LayOutBuckets() noexcept {
+  for (std::uint32_t p = 0; p < n_; ++p) ++buckets_[Hash(p)].end;
+  std::uint32_t at = 0;
+  for (std::size_t h = 0; h < kHashSize; ++h) {
+    arena_[at] = -1;
+    buckets_[h].top = at;
+    at += 1 + buckets_[h].end;
+    buckets_[h].end = at;
+  }
+}
+
+// Weighs candidate c for the match at o; true when the search is over.
+inline bool Encoder::Consider(std::uint32_t o, std::uint32_t c, std::uint32_t maxLen,
+                              std::uint64_t factor, Match& best) const noexcept {
+  // After a raw block rewinds the input, the chains may hold positions
+  // ahead of o; they are passed over, not used.
+  if (c >= o) return false;
+  // Two probe bytes reject most candidates before measuring: a longer
+  // match must agree at the best's last byte and the one after it.
+  const std::uint32_t probe = best.length == 0 ? 2 : best.length;
+  if (LoadU16LE(in_ + c + probe - 1) != LoadU16LE(in_ + o + probe - 1)) return false;
+  const std::uint32_t len = MatchLength(in_ + c, in_ + o, maxLen);
+  const std::uint32_t distance = o - c;
+  // A match shorter than 3 is no match, so any real one replaces it.
+  if (len > best.length &&
+      (best.length < 3 || len >= best.length + 2 ||
+       std::uint64_t{distance - 1} < factor * (best.distance - 1))) {
+    best = {len, distance};
+    return best.length >= maxLen;
+  }
+  return false;
+}
+
+// The walk as the chains define it, one dependent load per link.
+Encoder::Match Encoder::WalkLinks(std::uint32_t o, std::int32_t cand, std::uint32_t maxLen,
+                                  std::uint64_t factor, Match best) const noexcept {
+  const std::uint32_t oldest = o > kSearchWindow ? o - kSearchWindow : 0;
+  while (cand >= 0 && static_cast<std::uint32_t>(cand) >= oldest) {
+    const auto c = static_cast<std::uint32_t>(cand);
+    const std::int32_t next = slots_[c & kHashMask].link;
+    if (Consider(o, c, maxLen, factor, best)) break;
+    // Chains only run downwards; a slot reused by a newer position ends it.
+    if (next >= cand) break;
+    cand = next;
+  }
+  return best;
+}
+
 Encoder::Match Encoder::FindMatch(std::uint32_t o) const noexcept {
   const std::uint32_t remaining = n_ - o;
   // Runs are found without the chains: comparing with the previous byte is
@@ -263,35 +355,53 @@ Encoder::Match Encoder::FindMatch(std::uint32_t o) const noexcept {
   const std::uint32_t oldest = o > kSearchWindow ? o - kSearchWindow : 0;
   const std::uint64_t factor = o >= kNearTableEnd ? 128 : 8;
   Match best;
-  std::int32_t cand = head_[Hash(o)];
+  const MatchTables::Bucket& bucket = buckets_[Hash(o)];
+  std::int32_t cand = bucket.head;
+  std::uint32_t at = bucket.top;
+  if (!predict_ || arena_[at] != cand) return WalkLinks(o, cand, maxLen, factor, best);
+
+  // From here arena_[at] == cand.  Until a raw block rewinds the input, each
+  // position goes in once and in increasing order, so a bucket's arena is
+  // its chain in reverse, except past a slot since reused by a position one
+  // table size or more later.  Candidates above `young` cannot have such a
+  // position yet: they are read straight from the arena, and the ones that
+  // fail the probe cost two loads that do not wait for each other.
+  if (monotonic_ && oldest == 0) {
+    const std::int32_t young =
+        std::max(static_cast<std::int32_t>(newest_) - static_cast<std::int32_t>(kHashSize), -1);
+    for (;;) {
+      const std::uint32_t probe = best.length == 0 ? 2 : best.length;
+      const std::uint8_t* probeBase = in_ + probe - 1;
+      const std::uint16_t target = LoadU16LE(in_ + o + probe - 1);
+      // The bucket's -1 end marker always stops this scan.
+      while (arena_[at] > young && LoadU16LE(probeBase + arena_[at]) != target) --at;
+      cand = arena_[at];
+      if (cand <= young) break;
+      if (Consider(o, static_cast<std::uint32_t>(cand), maxLen, factor, best)) return best;
+      --at;
+    }
+  }
+  // Older candidates, and every candidate once the input has been rewound,
+  // are confirmed by their links; the arena still supplies each next
+  // candidate ahead of the link.
   while (cand >= 0 && static_cast<std::uint32_t>(cand) >= oldest) {
     const auto c = static_cast<std::uint32_t>(cand);
-    // The walk is a chain of dependent loads; start the next one before
-    // looking at this candidate.
-    const Link link = chain_[c & kHashMask];
-    const std::int32_t next = link.next;
-    if (link.third >= 0) __builtin_prefetch(&chain_[link.third & kHashMask]);
-    // After a raw block rewinds the input, the chains may hold positions
-    // ahead of o; they are passed over, not used.
-    if (c < o) {
-      // Two probe bytes reject most candidates before measuring: a longer
-      // match must agree at the best's last byte and the one after it.
-      const std::uint32_t probe = best.length == 0 ? 2 : best.length;
-      if (in_[c + probe - 1] == in_[o + probe - 1] && in_[c + probe] == in_[o + probe]) {
-        const std::uint32_t len = MatchLength(in_ + c, in_ + o, maxLen);
-        const std::uint32_t distance = o - c;
-        // A match shorter than 3 is no match, so any real one replaces it.
-        if (len > best.length &&
-            (best.length < 3 || len >= best.length + 2 ||
-             std::uint64_t{distance - 1} < factor * (best.distance - 1))) {
-          best = {len, distance};
-          if (best.length >= maxLen) break;
-        }
+    if (Consider(o, c, maxLen, factor, best)) break;
+    const MatchTables::Slot& slot = slots_[c & kHashMask];
+    const std::int32_t next = slot.link;
+    std::int32_t predicted = arena_[--at];
+    if (predicted != next) [[unlikely]] {
+      // The slot was reused: its link is the entry before the reusing
+      // insertion in that insertion's bucket.
+      at = slot.owner;
+      if (at == 0 || at >= arenaSize_ || arena_[at - 1] != next) {
+        return next < cand ? WalkLinks(o, next, maxLen, factor, best) : best;
       }
+      predicted = arena_[--at];
     }
     // Chains only run downwards; a slot reused by a newer position ends it.
     if (next >= cand) break;
-    cand = next;
+    cand = predicted;
   }
   return best;
 }
@@ -415,6 +525,7 @@ int Encoder::Run(std::size_t& streamSizeBytes) {
     if (raw && units >= kRawMinUnits) {
       EmitRawBlock(units);
       o = cpIn_;
+      monotonic_ = false;
     } else {
       OpenGroup();
     }
@@ -429,15 +540,31 @@ int Encoder::Run(std::size_t& streamSizeBytes) {
   return kPayloadOk;
 }
 
+int CompressWith(std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
+                 std::size_t& streamSizeBytes, bool predict) {
+  streamSizeBytes = 0;
+  // Positions are 32-bit in the format's bookkeeping; items are far smaller.
+  if (input.size() > 0x7FFFFFFFu) return kCompressOutputFull;
+  // Items never exceed kMaxPayloadBytes; anything larger gets tables of its
+  // own rather than growing the ones every later call on the thread keeps.
+  thread_local MatchTables kept;
+  MatchTables own;
+  MatchTables& tables = input.size() <= kMaxPayloadBytes ? kept : own;
+  tables.Prepare(input.size());
+  Encoder encoder(input, output, tables, predict);
+  return encoder.Run(streamSizeBytes);
+}
+
 }  // namespace
 
 int CompressPayload(std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                     std::size_t& streamSizeBytes) {
-  streamSizeBytes = 0;
-  // Positions are 32-bit in the format's bookkeeping; items are far smaller.
-  if (input.size() > 0x7FFFFFFFu) return kCompressOutputFull;
-  Encoder encoder(input, output);
-  return encoder.Run(streamSizeBytes);
+  return CompressWith(input, output, streamSizeBytes, true);
+}
+
+int CompressPayloadLinkByLink(std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
+                              std::size_t& streamSizeBytes) {
+  return CompressWith(input, output, streamSizeBytes, false);
 }
 
 int DecompressPayload(std::span<const std::uint8_t> stream, std::span<std::uint8_t> output,
