@@ -223,6 +223,8 @@ class Encoder {
     }
   }
   void LayOutBuckets() noexcept;
+  struct Probe;
+  [[nodiscard]] Probe ProbeFor(std::uint32_t o, const Match& best) const noexcept;
   [[nodiscard]] bool Consider(std::uint32_t o, std::uint32_t c, std::uint32_t maxLen,
                               std::uint64_t factor, Match& best) const noexcept;
   [[nodiscard]] Match WalkLinks(std::uint32_t o, std::int32_t cand, std::uint32_t maxLen,
@@ -303,16 +305,40 @@ void Encoder::LayOutBuckets() noexcept {
   }
 }
 
+// Four bytes that every candidate able to replace best must share with o,
+// checked before measuring.  With no best yet a match needs the first three;
+// past a best of length L it must also agree at byte L, and bytes L-3..L are
+// four rather than two because in UTF-16 text every other byte is zero.
+struct Encoder::Probe {
+  std::uint32_t offset;
+  std::uint32_t mask;
+  std::uint32_t target;
+
+  [[nodiscard]] bool Passes(const std::uint8_t* candidate) const noexcept {
+    return ((LoadU32LE(candidate + offset) ^ target) & mask) == 0;
+  }
+};
+
+// Only ever reads bytes a match found from here could cover: best.length is
+// below maxLen, so o + best.length is still inside the input.
+Encoder::Probe Encoder::ProbeFor(std::uint32_t o, const Match& best) const noexcept {
+  if (best.length == 0) {
+    const std::uint32_t first3 = static_cast<std::uint32_t>(in_[o]) |
+                                 static_cast<std::uint32_t>(in_[o + 1]) << 8 |
+                                 static_cast<std::uint32_t>(in_[o + 2]) << 16;
+    return {0, 0x00FFFFFF, first3};
+  }
+  const std::uint32_t offset = best.length - 3;
+  return {offset, 0xFFFFFFFF, LoadU32LE(in_ + o + offset)};
+}
+
 // Weighs candidate c for the match at o; true when the search is over.
 inline bool Encoder::Consider(std::uint32_t o, std::uint32_t c, std::uint32_t maxLen,
                               std::uint64_t factor, Match& best) const noexcept {
   // After a raw block rewinds the input, the chains may hold positions
   // ahead of o; they are passed over, not used.
   if (c >= o) return false;
-  // Two probe bytes reject most candidates before measuring: a longer
-  // match must agree at the best's last byte and the one after it.
-  const std::uint32_t probe = best.length == 0 ? 2 : best.length;
-  if (LoadU16LE(in_ + c + probe - 1) != LoadU16LE(in_ + o + probe - 1)) return false;
+  if (!ProbeFor(o, best).Passes(in_ + c)) return false;
   const std::uint32_t len = MatchLength(in_ + c, in_ + o, maxLen);
   const std::uint32_t distance = o - c;
   // A match shorter than 3 is no match, so any real one replaces it.
@@ -370,11 +396,9 @@ Encoder::Match Encoder::FindMatch(std::uint32_t o) const noexcept {
     const std::int32_t young =
         std::max(static_cast<std::int32_t>(newest_) - static_cast<std::int32_t>(kHashSize), -1);
     for (;;) {
-      const std::uint32_t probe = best.length == 0 ? 2 : best.length;
-      const std::uint8_t* probeBase = in_ + probe - 1;
-      const std::uint16_t target = LoadU16LE(in_ + o + probe - 1);
+      const Probe probe = ProbeFor(o, best);
       // The bucket's -1 end marker always stops this scan.
-      while (arena_[at] > young && LoadU16LE(probeBase + arena_[at]) != target) --at;
+      while (arena_[at] > young && !probe.Passes(in_ + arena_[at])) --at;
       cand = arena_[at];
       if (cand <= young) break;
       if (Consider(o, static_cast<std::uint32_t>(cand), maxLen, factor, best)) return best;
