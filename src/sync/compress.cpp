@@ -321,7 +321,7 @@ struct Encoder::Probe {
 
 // Only ever reads bytes a match found from here could cover: best.length is
 // below maxLen, so o + best.length is still inside the input.
-Encoder::Probe Encoder::ProbeFor(std::uint32_t o, const Match& best) const noexcept {
+inline Encoder::Probe Encoder::ProbeFor(std::uint32_t o, const Match& best) const noexcept {
   if (best.length == 0) {
     const std::uint32_t first3 = static_cast<std::uint32_t>(in_[o]) |
                                  static_cast<std::uint32_t>(in_[o + 1]) << 8 |
