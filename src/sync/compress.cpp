@@ -305,31 +305,29 @@ void Encoder::LayOutBuckets() noexcept {
   }
 }
 
-// Four bytes that every candidate able to replace best must share with o,
-// checked before measuring.  With no best yet a match needs the first three;
-// past a best of length L it must also agree at byte L, and bytes L-3..L are
-// four rather than two because in UTF-16 text every other byte is zero.
+// Bytes that every candidate able to replace best must share with o,
+// checked before measuring: the first three while there is no best, else
+// bytes 0..L of a best of length L, at most the last eight of them.  Two
+// bytes told little apart in UTF-16 text, where every other byte is zero.
 struct Encoder::Probe {
   std::uint32_t offset;
-  std::uint32_t mask;
-  std::uint32_t target;
+  std::uint64_t mask;
+  std::uint64_t target;
+  bool fits;  // false in the last bytes of the input: every candidate passes
 
   [[nodiscard]] bool Passes(const std::uint8_t* candidate) const noexcept {
-    return ((LoadU32LE(candidate + offset) ^ target) & mask) == 0;
+    return !fits || ((LoadU64LE(candidate + offset) ^ target) & mask) == 0;
   }
 };
 
-// Only ever reads bytes a match found from here could cover: best.length is
-// below maxLen, so o + best.length is still inside the input.
+// Reads only bytes a match from o could cover: best.length is below maxLen,
+// so o + best.length is still inside the input, and candidates lie before o.
 inline Encoder::Probe Encoder::ProbeFor(std::uint32_t o, const Match& best) const noexcept {
-  if (best.length == 0) {
-    const std::uint32_t first3 = static_cast<std::uint32_t>(in_[o]) |
-                                 static_cast<std::uint32_t>(in_[o + 1]) << 8 |
-                                 static_cast<std::uint32_t>(in_[o + 2]) << 16;
-    return {0, 0x00FFFFFF, first3};
-  }
-  const std::uint32_t offset = best.length - 3;
-  return {offset, 0xFFFFFFFF, LoadU32LE(in_ + o + offset)};
+  const std::uint32_t need = best.length == 0 ? 3 : best.length + 1;
+  if (need > 8) return {need - 8, ~std::uint64_t{0}, LoadU64LE(in_ + o + need - 8), true};
+  if (n_ - o < 8) return {0, 0, 0, false};
+  const std::uint64_t mask = need == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * need)) - 1;
+  return {0, mask, LoadU64LE(in_ + o) & mask, true};
 }
 
 // Weighs candidate c for the match at o; true when the search is over.
