@@ -166,12 +166,15 @@ struct MatchTables {
   std::vector<Bucket> buckets;
   std::vector<Slot> slots;
   std::vector<std::int32_t> arena;
+  // Positions per bucket, counted apart from the buckets: a third of their
+  // size, so the counting pass stays in the cache.
+  std::vector<std::uint32_t> counts;
 
   void Prepare(std::size_t inputBytes) {
     buckets.resize(kHashSize);
     slots.resize(kHashSize);
     if (arena.size() < kHashSize + inputBytes) arena.resize(kHashSize + inputBytes);
-    std::fill(buckets.begin(), buckets.end(), Bucket{-1, 0, 0});
+    counts.assign(kHashSize, 0);
   }
 };
 
@@ -188,7 +191,7 @@ class Encoder {
         arena_(tables.arena.data()),
         arenaSize_(tables.arena.size()),
         predict_(predict) {
-    LayOutBuckets();
+    LayOutBuckets(tables.counts.data());
   }
 
   [[nodiscard]] int Run(std::size_t& streamSizeBytes);
@@ -222,7 +225,7 @@ class Encoder {
       slot.owner = bucket.top;
     }
   }
-  void LayOutBuckets() noexcept;
+  void LayOutBuckets(std::uint32_t* counts) noexcept;
   struct Probe;
   [[nodiscard]] Probe ProbeFor(std::uint32_t o, const Match& best) const noexcept;
   [[nodiscard]] bool Consider(std::uint32_t o, std::uint32_t c, std::uint32_t maxLen,
@@ -294,14 +297,14 @@ std::uint32_t MatchLength(const std::uint8_t* a, const std::uint8_t* b, std::uin
   return len;
 }
 
-void Encoder::LayOutBuckets() noexcept {
-  for (std::uint32_t p = 0; p < n_; ++p) ++buckets_[Hash(p)].end;
+void Encoder::LayOutBuckets(std::uint32_t* counts) noexcept {
+  for (std::uint32_t p = 0; p < n_; ++p) ++counts[Hash(p)];
   std::uint32_t at = 0;
   for (std::size_t h = 0; h < kHashSize; ++h) {
     arena_[at] = -1;
-    buckets_[h].top = at;
-    at += 1 + buckets_[h].end;
-    buckets_[h].end = at;
+    const std::uint32_t end = at + 1 + counts[h];
+    buckets_[h] = {-1, at, end};
+    at = end;
   }
 }
 
