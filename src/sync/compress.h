@@ -82,7 +82,7 @@ constexpr std::size_t CompressBound(std::size_t inputSizeBytes) noexcept {
 // would come within kCompressSlackBytes of output.size(), so a caller must
 // offer CompressBound(input.size()) to be sure of success.  An empty input
 // gives an empty stream.  Reentrant across threads: each thread keeps its
-// match tables between calls (about 1.2 MiB once it has compressed an item
+// match tables between calls (about 1.3 MiB once it has compressed an item
 // of kMaxPayloadBytes); a larger input gets tables of its own, four bytes per
 // input byte.  Allocating them is the only way it can throw (std::bad_alloc).
 [[nodiscard]] int CompressPayload(std::span<const std::uint8_t> input,
