@@ -131,12 +131,18 @@ stop_target
 echo "== the appearance page changes the open window at once"
 drive "$tabs" tab 1; sleep 1
 shot before-look
-note_pixels() {  # the open note window's pixels, as a checksum (the window may be being re-made)
+# Grabs the open note window into $1.  While the window is being re-made
+# there may be none: given no window, import would wait for a mouse click.
+grab_note() {
+  local id
+  id="$(xdotool search --onlyvisible --name '^工作$' | head -1)"
+  [ -n "$id" ] && timeout 20 import -window "$id" "$1" 2>/dev/null
+}
+note_pixels() {  # the open note window's pixels, as a checksum
   local f="$artefacts/management-pixels.rgb"
   for _ in 1 2 3 4 5 6; do
     rm -f "$f"
-    import -window "$(xdotool search --onlyvisible --name '^工作$' | head -1)" "rgb:$f" 2>/dev/null && [ -s "$f" ] \
-      && { md5sum < "$f"; return 0; }
+    grab_note "rgb:$f" && [ -s "$f" ] && { md5sum < "$f"; return 0; }
     sleep 0.5
   done
   return 1
@@ -157,11 +163,15 @@ echo "== colours and fonts through the system's dialogs"
 system_dialog() { "$wine" "$drive" "=$1" "${@:2}" 2>/dev/null | tr -d '\r'; }
 # The share of the open note window's pixels in pure blue.
 blue_share() {
-  import -window "$(xdotool search --onlyvisible --name '^工作$' | head -1)" "$artefacts/management-note.png" 2>/dev/null || return 1
+  grab_note "$artefacts/management-note.png" || return 1
   convert "$artefacts/management-note.png" -fill white -opaque "rgb(0,0,255)" -fill black +opaque white \
     -format '%[fx:mean]' info: 2>/dev/null
 }
 turned_blue() { [ "$(blue_share | awk '{print ($1 > 0.3)}')" = 1 ]; }
+# The note stays open through the dialogs: the pointer rests on it, and a
+# dialog taking the pointer's place counts as the pointer leaving, after
+# which the note hides, as it should.  Unticked again below.
+drive "$look,1028" click; sleep 1
 drive "$look,1018" click
 wait_for 10 system_dialog 颜色 706 text; check "the background colour button opens the colour dialog" $?
 sleep 1
@@ -181,6 +191,7 @@ wait_for 10 sh -c "! xdotool search --onlyvisible --name '^字体\$'"; sleep 1.5
 after="$(note_pixels)"
 shot after-font
 [ -n "$after" ] && test "$before" != "$after"; check "the chosen title font re-draws the open window at once" $?
+drive "$look,1028" click; sleep 1
 
 echo "== properties: name, password rule"
 drive "$tabs" tab 0; sleep 1
