@@ -228,6 +228,8 @@ class Encoder {
   void LayOutBuckets(std::uint32_t* counts) noexcept;
   struct Probe;
   [[nodiscard]] Probe ProbeFor(std::uint32_t o, const Match& best) const noexcept;
+  [[nodiscard]] bool Weigh(std::uint32_t o, std::uint32_t c, std::uint32_t maxLen,
+                           std::uint64_t factor, Match& best) const noexcept;
   [[nodiscard]] bool Consider(std::uint32_t o, std::uint32_t c, std::uint32_t maxLen,
                               std::uint64_t factor, Match& best) const noexcept;
   [[nodiscard]] Match WalkLinks(std::uint32_t o, std::int32_t cand, std::uint32_t maxLen,
@@ -333,13 +335,10 @@ inline Encoder::Probe Encoder::ProbeFor(std::uint32_t o, const Match& best) cons
   return {0, mask, LoadU64LE(in_ + o) & mask, true};
 }
 
-// Weighs candidate c for the match at o; true when the search is over.
-inline bool Encoder::Consider(std::uint32_t o, std::uint32_t c, std::uint32_t maxLen,
-                              std::uint64_t factor, Match& best) const noexcept {
-  // After a raw block rewinds the input, the chains may hold positions
-  // ahead of o; they are passed over, not used.
-  if (c >= o) return false;
-  if (!ProbeFor(o, best).Passes(in_ + c)) return false;
+// Measures candidate c, which passed the probe, against the match at o;
+// true when the search is over.
+inline bool Encoder::Weigh(std::uint32_t o, std::uint32_t c, std::uint32_t maxLen,
+                           std::uint64_t factor, Match& best) const noexcept {
   const std::uint32_t len = MatchLength(in_ + c, in_ + o, maxLen);
   const std::uint32_t distance = o - c;
   // A match shorter than 3 is no match, so any real one replaces it.
@@ -350,6 +349,16 @@ inline bool Encoder::Consider(std::uint32_t o, std::uint32_t c, std::uint32_t ma
     return best.length >= maxLen;
   }
   return false;
+}
+
+// Weighs candidate c for the match at o; true when the search is over.
+inline bool Encoder::Consider(std::uint32_t o, std::uint32_t c, std::uint32_t maxLen,
+                              std::uint64_t factor, Match& best) const noexcept {
+  // After a raw block rewinds the input, the chains may hold positions
+  // ahead of o; they are passed over, not used.
+  if (c >= o) return false;
+  if (!ProbeFor(o, best).Passes(in_ + c)) return false;
+  return Weigh(o, c, maxLen, factor, best);
 }
 
 // The walk as the chains define it, one dependent load per link.
@@ -402,7 +411,8 @@ Encoder::Match Encoder::FindMatch(std::uint32_t o) const noexcept {
       while (arena_[at] > young && !probe.Passes(in_ + arena_[at])) --at;
       cand = arena_[at];
       if (cand <= young) break;
-      if (Consider(o, static_cast<std::uint32_t>(cand), maxLen, factor, best)) return best;
+      // Passed the probe, and lies before o: the input has not been rewound.
+      if (Weigh(o, static_cast<std::uint32_t>(cand), maxLen, factor, best)) return best;
       --at;
     }
   }
